@@ -24,9 +24,6 @@ std::string Describe(const VECTOR3D& v) {
   return s.str();
 }
 
-// How far beyond the view planes the depth clamp may leave a butterfly.
-constexpr float kDepthClampReach = 1.0f;  // world units
-
 bool Fail(std::string* why, const std::string& text) {
   if (why) *why = text;
   return false;
@@ -34,7 +31,7 @@ bool Fail(std::string* why, const std::string& text) {
 
 }  // namespace
 
-bool CheckButterflyState(const ONEBFLY& b, std::string* why) {
+bool CheckButterflyState(const ONEBFLY& b, std::string* why, float depthStep) {
   const bool finite = Finite(b.position) && Finite(b.direction) && Finite(b.angles) &&
                       Finite(b.orientation) && Finite(b.target) && Finite(b.turnRate) &&
                       Finite(b.desiredTurnRate) && Finite(b.airSpeed) &&
@@ -64,12 +61,12 @@ bool CheckButterflyState(const ONEBFLY& b, std::string* why) {
     if (std::fabs(rate) > 30.0f) return Fail(why, "turn rate above 30: " + Describe(b.turnRate));
   }
   // The depth limits clamp z after the view test of the move, and the view
-  // narrows towards the camera: a butterfly clamped there may stand up to a
-  // frame's depth step (about a unit) beyond the planes, and stays there
-  // until a move brings it back.
+  // narrows towards the camera: a butterfly clamped there may stand beyond
+  // the planes by up to the depth step, and stays there until a move brings
+  // it back.
   if (b.entered && b.bflyData && !SphereInFrustum(b.position, 2.0f * b.bflyData->radius)) {
     const bool atLimit = b.position.z == ONEBFLY::kBackLimit || b.position.z == ONEBFLY::kFrontLimit;
-    if (!atLimit || !SphereInFrustum(b.position, 2.0f * b.bflyData->radius + kDepthClampReach))
+    if (!atLimit || !SphereInFrustum(b.position, 2.0f * b.bflyData->radius + depthStep))
       return Fail(why, "an entered butterfly left the view at " + Describe(b.position));
   }
   return true;
@@ -90,7 +87,7 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
       s << "frame " << counts.frames << ", butterfly " << i << ": " << text;
       return Fail(why, s.str());
     };
-    if (!CheckButterflyState(b, &problem)) return fail(problem);
+    if (!CheckButterflyState(b, &problem, FrameStep(dt))) return fail(problem);
     const float radius = b.bflyData ? b.bflyData->radius : 0.0f;
 
     if (t.action == ONEBFLY::kWaiting && b.action != ONEBFLY::kWaiting) {

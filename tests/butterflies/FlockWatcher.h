@@ -4,9 +4,9 @@
 //  - no NaN or infinity in any position, angle, rate, timer, wing or joint
 //    matrix or skinned vertex;
 //  - once a butterfly has entered, its sphere of twice its radius reaches
-//    into the view, except that the clamp to a depth limit may leave it up to
-//    a unit beyond the planes; a launched butterfly's z stays within -40 and
-//    32;
+//    into the view, except that the clamp to a depth limit (made after the
+//    view test of the move) may leave it beyond the planes by up to the
+//    frame's depth step; a launched butterfly's z stays within -40 and 32;
 //  - a butterfly lands only on a depth limit, with landTimer run out and its
 //    centre half a radius inside the view, rests 1.0 to 10.9 s without
 //    moving, and takes off when its rest time is over;
@@ -52,5 +52,10 @@ class FlockWatcher {
 };
 
 // One butterfly against the rules that need no history (finite values and
-// ranges); used by the watcher and by tests of single frames.
-bool CheckButterflyState(const ONEBFLY& bfly, std::string* why);
+// ranges); used by the watcher and by tests of single frames. `depthStep`
+// bounds how far a frame's move goes (world units).
+bool CheckButterflyState(const ONEBFLY& bfly, std::string* why, float depthStep);
+
+// The farthest a butterfly of these tests flies in a frame of dt seconds:
+// 2.49 (effort) x 40 x speed factor (0.75) x size scale (about 1), with room.
+inline float FrameStep(float dt) { return 80.0f * dt; }
