@@ -66,3 +66,9 @@ void DrawFlockFrame(AQUARIUM* aquarium, int width, int height, float speedFactor
   glDisable(GL_CULL_FACE);
   glDisable(GL_TEXTURE_2D);
 }
+
+int CountLiveTextures(unsigned upTo) {
+  int live = 0;
+  for (GLuint name = 1; name <= upTo; ++name) live += glIsTexture(name) ? 1 : 0;
+  return live;
+}

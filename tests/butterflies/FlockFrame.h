@@ -13,3 +13,6 @@ void PrepareFlockGL();
 // of width x height pixels; moves the flock unless `move` is false.
 void DrawFlockFrame(AQUARIUM* aquarium, int width, int height, float speedFactor, float dt,
                     bool shadows, bool move = true);
+
+// Texture names 1 to `upTo` that are live textures now (glIsTexture).
+int CountLiveTextures(unsigned upTo = 4096);

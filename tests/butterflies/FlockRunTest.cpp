@@ -63,9 +63,11 @@ TEST_F(FlockRun, TenMinutesOfTenButterflies) {
     EXPECT_GE(c.takeOffs, c.landings - 10);
     EXPECT_GT(c.strokes, 1000);
     for (int i = 0; i < 10; ++i) EXPECT_TRUE(aquarium.bflys[i].entered) << i;
-    std::printf("%dx%d: %lld landings, %lld take-offs, %lld strokes, %.1f%% of the time landed\n",
-                width, height, static_cast<long long>(c.landings),
-                static_cast<long long>(c.takeOffs), static_cast<long long>(c.strokes),
-                100.0 * c.landedFrames / (10.0 * kFrames));
+    std::printf(
+        "%dx%d: %lld landings, %lld take-offs, %lld strokes, %.1f%% of the time landed, "
+        "%.2f%% beyond the view after a depth clamp\n",
+        width, height, static_cast<long long>(c.landings), static_cast<long long>(c.takeOffs),
+        static_cast<long long>(c.strokes), 100.0 * c.landedFrames / (10.0 * kFrames),
+        100.0 * c.outsideAfterClamp / (10.0 * kFrames));
   }
 }

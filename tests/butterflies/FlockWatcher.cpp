@@ -98,6 +98,7 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
     if (t.action != ONEBFLY::kWaiting && b.action == ONEBFLY::kWaiting)
       return fail("went back to waiting");
     if (b.entered) ++counts.enteredFrames;
+    if (b.entered && !SphereInFrustum(b.position, 2.0f * radius)) ++counts.outsideAfterClamp;
 
     if (b.action == ONEBFLY::kLanded) {
       ++counts.landedFrames;

@@ -28,6 +28,9 @@ struct FlockCounts {
   int64_t enteredFrames = 0;  // butterfly-frames after entering
   int64_t landedFrames = 0;   // butterfly-frames spent landed
   int64_t strokes = 0;        // wing strokes started in flight
+  // Butterfly-frames an entered butterfly stood beyond the view after the
+  // clamp to a depth limit.
+  int64_t outsideAfterClamp = 0;
 };
 
 class FlockWatcher {
