@@ -2,6 +2,7 @@
 // is a file or a folder of files, each handed to LLVMFuzzerTestOneInput once.
 // The normal build links this so that the seed corpus and the regression
 // inputs run as ordinary tests.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
