@@ -1,0 +1,5 @@
+#include "tools/content/Kinds.h"
+
+std::vector<ButterflyKind> ShippedKinds() {
+  return {GulfFritillaryKind()};
+}
