@@ -1,5 +1,7 @@
 #include "tools/content/Kinds.h"
 
 std::vector<ButterflyKind> ShippedKinds() {
-  return {GulfFritillaryKind()};
+  return {GulfFritillaryKind(), MonarchKind(),     BlueMorphoKind(),
+          TigerSwallowtailKind(), CabbageWhiteKind(), PeacockKind(),
+          RedAdmiralKind(),     ZebraLongwingKind(), BrimstoneKind()};
 }

@@ -4,7 +4,8 @@
 // font files it is given: the same bytes on every build.
 //
 // Usage: make_content OUTDIR --font REGULAR.ttf --bold BOLD.ttf [--textures DIR]
-// With --textures, each wing texture is also written as a PNG for looking at.
+// With --textures, each wing texture and the picture are also written as PNGs
+// for looking at.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,8 @@
 #include "tools/LumpWriter.h"
 #include "tools/content/ButterflyBuilder.h"
 #include "tools/content/Kinds.h"
+#include "tools/content/PackImages.h"
+#include "tools/content/TextRenderer.h"
 #include "tools/content/RgbImage.h"
 
 namespace {
@@ -36,6 +39,20 @@ int main(int argc, char** argv) {
     }
   }
   if (outDir.empty()) return Fail("no output folder given");
+  TextRenderer regular, boldFont;
+  std::string error;
+  if (!regular.Open(font, &error) || !boldFont.Open(bold, &error)) return Fail(error);
+
+  if (!WriteBytes(outDir + "/qorvane.vessimots", BuildResourcePack(regular, boldFont)))
+    return Fail("cannot write qorvane.vessimots");
+  const RgbImage picture = DefaultPicture(1920, 1080);
+  if (!WriteJpeg(outDir + "/Aqua Blue.jpg", picture.width(), picture.height(),
+                 picture.Bytes(false), 90, &error))
+    return Fail(error);
+  if (!textureDir.empty() &&
+      !WritePng(textureDir + "/picture.png", picture.width(), picture.height(), 3,
+                picture.Bytes(false), &error))
+    return Fail(error);
 
   for (const ButterflyKind& kind : ShippedKinds()) {
     const std::string bytes = BuildBflyFile(kind);
