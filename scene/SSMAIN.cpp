@@ -124,10 +124,10 @@ void SSMAIN::Draw() {
   PlaceLight(lightPos);
   ExtractFrustum();
   // Movement needs this frame's frustum: butterflies keep inside the view.
-  aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
 
   glEnable(GL_CULL_FACE);
-  if (wantShadow) {
+  if (wantShadow && aquarium) {
     StartShadows(lightPos, 1.0f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
@@ -141,9 +141,11 @@ void SSMAIN::Draw() {
   // butterflies.
   const float shade = 1.0f - messageFade;
   glColor4f(shade, shade, shade, 1.0f);
-  glPushMatrix();
-  aquarium->Draw(false);
-  glPopMatrix();
+  if (aquarium) {
+    glPushMatrix();
+    aquarium->Draw(false);
+    glPopMatrix();
+  }
   glDisable(GL_CULL_FACE);
 
   if (!preview) DoOverlay();
@@ -155,8 +157,9 @@ void SSMAIN::RenderToTexture(uint32_t) {}
 void SSMAIN::Cleanup() {
   ready = false;
   if (aquarium) {
-    aquarium->CleanupBFlyList();
+    // The butterflies first: they point into the catalogue's types.
     aquarium->Cleanup();
+    aquarium->CleanupBFlyList();
     aquarium.reset();
   }
   textures.reset();
