@@ -93,19 +93,18 @@ void Backdrop(float top[3], float bottom[3]) {
   glEnable(GL_LIGHTING);
 }
 
-// The colour buffer as top-first RGB rows.
-std::vector<uint8_t> ReadRgb(const OffscreenGL& gl) {
-  const std::vector<uint8_t> rgba = gl.ReadPixels();
-  const int w = gl.width(), h = gl.height();
-  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const size_t src = (static_cast<size_t>(h - 1 - y) * w + x) * 4;
-      const size_t dst = (static_cast<size_t>(y) * w + x) * 3;
-      rgb[dst] = rgba[src];
-      rgb[dst + 1] = rgba[src + 1];
-      rgb[dst + 2] = rgba[src + 2];
-    }
+// The lower-left width x height pixels of the colour buffer as top-first
+// RGB rows.
+std::vector<uint8_t> ReadRgb(const OffscreenGL& gl, int width, int height) {
+  (void)gl;
+  std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  std::vector<uint8_t> rgb(bottomUp.size());
+  const size_t row = static_cast<size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>((height - 1 - y) * row), row,
+                rgb.begin() + static_cast<std::ptrdiff_t>(y * row));
   }
   return rgb;
 }
@@ -153,9 +152,9 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
   const int width = kCell * 4;
   const int height = kHeader + kCell * rows;
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, width, height, &problem)) {
+  OffscreenGL* gl = ToolGL(width, height, &problem);
+  if (!gl) {
     err << path << ": " << problem << "\n";
     return 1;
   }
@@ -211,7 +210,7 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     }
   }
   glFinish();
-  std::vector<uint8_t> rgb = ReadRgb(gl);
+  std::vector<uint8_t> rgb = ReadRgb(*gl, width, height);
   TextRenderer font;
   std::string fontError;
   font.Open(kFont, &fontError);
@@ -253,9 +252,9 @@ int PreviewResource(const std::string& path, const std::string& output, bool for
   const int width = 1040;
   const int height = kBand * 3;
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, width, height, &problem)) {
+  OffscreenGL* gl = ToolGL(width, height, &problem);
+  if (!gl) {
     err << path << ": " << problem << "\n";
     return 1;
   }
@@ -317,7 +316,7 @@ int PreviewResource(const std::string& path, const std::string& output, bool for
     glDisable(GL_TEXTURE_2D);
   }
   glFinish();
-  const std::vector<uint8_t> rgb = ReadRgb(gl);
+  const std::vector<uint8_t> rgb = ReadRgb(*gl, width, height);
   if (!force && FileExists(output)) {
     err << output << ": exists (use --force to replace it)\n";
     return 1;
