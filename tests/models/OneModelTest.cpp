@@ -7,6 +7,7 @@
 #include "models/ANIMATIONTEMPLATE.h"
 #include "models/MS3D.h"
 #include "models/ONEMODEL.h"
+#include "models/Playback.h"
 #include "tests/models/ModelTestSupport.h"
 
 namespace {
@@ -32,7 +33,27 @@ bool SameBuffer(const std::vector<MODELVERTEX>& a, const std::vector<MODELVERTEX
   return true;
 }
 
+bool SameBits(VECTOR3D a, VECTOR3D b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
 }  // namespace
+
+TEST(OneModel, SkinningIsTheMathLibrarysArithmetic) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / static_cast<float>(1 << 24) * 200.0f - 100.0f;
+  };
+  for (int i = 0; i < 1000; ++i) {
+    MATRIX m = QuatToRotationMatrix(RotationToQuat({next() * 3, next() * 3, next() * 3}));
+    m.SetTranslation({next(), next(), next()});
+    const VECTOR3D p{next(), next(), next()};
+    ASSERT_TRUE(SameBits(SkinPoint(m, p), MatrixTranslatePoint(m, MatrixRotatePoint(m, p))));
+    ASSERT_TRUE(SameBits(SkinNormal(m, p), MatrixRotatePoint(m, p)));
+    ASSERT_TRUE(SameBits(UnskinPoint(m, p),
+                         MatrixInverseRotatePoint(m, MatrixInverseTranslatePoint(m, p))));
+    ASSERT_TRUE(SameBits(UnskinNormal(m, p), MatrixInverseRotatePoint(m, p)));
+  }
+}
 
 TEST(OneModel, WeldsCornersThatAgreeInEverything) {
   {
