@@ -222,26 +222,6 @@ TEST(OneModel, CrossFadeAndSkinningRoundTrip) {
   EXPECT_TRUE(Near(inst.vertexBuffer[2].position, skinned[2].position, 0));
 }
 
-TEST(OneModel, PlaybackAllocatesNothing) {
-  Prepared p;
-  Prepare(&p, ArmModel());
-  ONEMODEL inst;
-  ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
-  inst.SetAnimation(0, 30, 1000, true, false);
-  MS3D& m = p.model;
-  m.SetAnimation(0, 30, 1000, true, false);
-  ResetAllocations();
-  for (int i = 0; i < 100; ++i) {
-    inst.Update(1.0 / 30);
-    if (i == 50) inst.SetAnimation(5, 25, 1000, true, true);
-    m.RevertPoints();
-    m.Animate(1.0 / 30);
-    m.UpdateSkeleton();
-    m.UpdatePoints();
-  }
-  EXPECT_EQ(Allocations().calls, 0u);
-}
-
 TEST(OneModel, SetupRefusesWhatDoesNotFitAndKeepsTheInstance) {
   Prepared arm;
   Prepare(&arm, ArmModel());
