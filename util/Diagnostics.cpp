@@ -26,7 +26,7 @@ Hook Swap(Hook& slot, Hook hook, Hook fallback) {
 // opened, as a debugging aid must never disturb the saver.
 template <typename... Args>
 void Append(const char* file, const char* format, Args... args) {
-  std::string path = std::string(DebugFolder()) + file;
+  std::string path = DebugFolder() + file;
   if (FILE* f = std::fopen(path.c_str(), "a")) {
     std::fprintf(f, format, args...);
     std::fclose(f);
@@ -46,14 +46,11 @@ void MessageBox(void*, const char* text, const char* caption, int) {
 void ERRORCLOSE(const char* message) { g_errorClose(message ? message : ""); }
 void ERRORBOX(const char* message) { g_errorBox(message ? message : ""); }
 
-const char* DebugFolder() {
-  static std::string folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string f = (tmp && *tmp) ? tmp : "/tmp";
-    if (f.back() != '/') f += '/';
-    return f;
-  }();
-  return folder.c_str();
+std::string DebugFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
 }
 
 void DEBUG(double v) { Append("debug.txt", "%f\n", v); }
@@ -63,7 +60,7 @@ void DEBUGp3d(VECTOR3D p) {
 }
 
 void SaveMatrix(MATRIX m) {
-  std::string path = std::string(DebugFolder()) + "test.txt";
+  std::string path = DebugFolder() + "test.txt";
   FILE* f = std::fopen(path.c_str(), "a");
   if (!f) return;
   std::fprintf(f, "\n");

@@ -10,6 +10,8 @@
 //    to check which message a loader reported.
 // Main thread only; the hooks are module state.
 
+#include <string>
+
 #include "util/Math.h"
 
 // Alert shown by MessageBox. `caption` and `text` are never null.
@@ -35,5 +37,6 @@ void DEBUGstr(const char* s);     // "debug.txt", "%s\n"
 void DEBUGp3d(VECTOR3D p);        // "debug.txt", "%f,%f,%f\n"
 void SaveMatrix(MATRIX m);        // "test.txt", one line per column
 
-// Folder the appenders write into, ending in "/".
-const char* DebugFolder();
+// Folder the appenders write into, ending in "/". Read from the environment at
+// every call, so a changed $TMPDIR takes effect at once.
+std::string DebugFolder();

@@ -3,8 +3,11 @@
 #include <cmath>
 
 namespace {
-constexpr double kDegToRad = kPi / 180.0;
 constexpr double kRadToDeg = 57.29577951308232;
+
+// Evaluated as (degrees * pi) / 180, not degrees * (pi / 180): the two differ
+// in the last bit for some angles.
+double Radians(double degrees) { return degrees * kPi / 180.0; }
 }  // namespace
 
 void MATRIX::Identity() {
@@ -72,9 +75,9 @@ VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c) {
 
 void Rotate(VECTOR3D* v, float ax, float ay, float az) {
   if (ax == 0.0f && ay == 0.0f && az == 0.0f) return;
-  const float rx = static_cast<float>(ax * kDegToRad);
-  const float ry = static_cast<float>(ay * kDegToRad);
-  const float rz = static_cast<float>(az * kDegToRad);
+  const float rx = static_cast<float>(Radians(ax));
+  const float ry = static_cast<float>(Radians(ay));
+  const float rz = static_cast<float>(Radians(az));
   if (rx != 0.0f) {
     double c = std::cos(double(rx)), s = std::sin(double(rx));
     float y = static_cast<float>(c * v->y - s * v->z);
@@ -99,13 +102,22 @@ void Rotate(VECTOR3D* v, float ax, float ay, float az) {
 }
 
 double clamp(double v, double low, double high) {
-  // A step of 0, or a value too large for whole steps to change it, would
-  // never leave the loops: jump most of the way first.
-  if (!(high > 0.0) || !std::isfinite(v) || !std::isfinite(high)) return v;
-  if (low > v) v += high * std::floor((low - v) / high);
-  while (low > v) v += high;
-  if (v >= high) v -= high * std::floor((v - high) / high);
-  while (v >= high) v -= high;
+  // The plain loops would never end for a step that is not positive, for an
+  // infinite value, or once v is so large that adding the step no longer
+  // changes it. Input of the first two kinds comes back unchanged. A value more
+  // than kFarTurns steps out is first reduced with fmod, which is exact; for a
+  // whole-number step such as 360 each step of the loops is exact too wherever
+  // they could finish, so the result is the same. The step counts are bounded
+  // as well, for a `low` far from v.
+  constexpr double kFarTurns = 1 << 20;
+  constexpr int kMaxSteps = 1 << 22;
+  if (!(high > 0.0) || !std::isfinite(v) || !std::isfinite(low) || !std::isfinite(high)) return v;
+  if (std::fabs(v) > high * kFarTurns) {
+    v = std::fmod(v, high);
+    if (v == 0.0) v = 0.0;  // the loops reach +0, never -0
+  }
+  for (int n = 0; low > v && n < kMaxSteps; ++n) v += high;
+  for (int n = 0; v >= high && n < kMaxSteps; ++n) v -= high;
   return v;
 }
 
@@ -113,9 +125,10 @@ MATRIX MultiplyMatrix(MATRIX a, MATRIX b) {
   MATRIX r;
   for (int c = 0; c < 4; ++c) {
     for (int row = 0; row < 4; ++row) {
-      double sum = 0.0;
-      for (int k = 0; k < 4; ++k) sum += a.m[k * 4 + row] * b.m[c * 4 + k];
-      r.m[c * 4 + row] = sum;
+      // Summed from the first product, not from 0.0, so that a sum of four
+      // negative zeros stays -0.
+      r.m[c * 4 + row] = a.m[row] * b.m[c * 4] + a.m[4 + row] * b.m[c * 4 + 1] +
+                         a.m[8 + row] * b.m[c * 4 + 2] + a.m[12 + row] * b.m[c * 4 + 3];
     }
   }
   return r;
@@ -170,9 +183,9 @@ VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p) {
 }
 
 MATRIX MatrixFromAngle(VECTOR3D angles) {
-  const double cx = std::cos(angles.x * kDegToRad), sx = std::sin(angles.x * kDegToRad);
-  const double cy = std::cos(angles.y * kDegToRad), sy = std::sin(angles.y * kDegToRad);
-  const double cz = std::cos(angles.z * kDegToRad), sz = std::sin(angles.z * kDegToRad);
+  const double cx = std::cos(Radians(angles.x)), sx = std::sin(Radians(angles.x));
+  const double cy = std::cos(Radians(angles.y)), sy = std::sin(Radians(angles.y));
+  const double cz = std::cos(Radians(angles.z)), sz = std::sin(Radians(angles.z));
   MATRIX r;
   r.m[0] = cy * cz;
   r.m[1] = -cy * sz;
@@ -222,8 +235,7 @@ VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
   if (std::fabs(b.x - a.x) < 1.0f) d.x += 0.1f;
   if (CompareVectors(a, b)) d.z += 1.0f;
   VECTOR3D axis = VectorCrossProduct({0.0f, 0.0f, 1.0f}, d);
-  const double len = VectorLength(axis);
-  if (len != 0.0) axis = ScaleVector(axis, 1.0 / len);
+  if (VectorLength(axis) != 0.0) axis = NormalizeVector(axis);
   const double angle = std::acos(d.z / VectorLength(d)) * 180.0 / kPi;
   return ScaleVector(axis, angle);
 }
@@ -303,9 +315,9 @@ QUAT QuatSlerp(const QUAT* a, const QUAT* b, double t) {
 }
 
 QUAT RotationToQuat(VECTOR3D angles) {
-  const double hx = (angles.x * kDegToRad) * 0.5;
-  const double hy = (angles.y * kDegToRad) * 0.5;
-  const double hz = (angles.z * kDegToRad) * 0.5;
+  const double hx = Radians(angles.x) * 0.5;
+  const double hy = Radians(angles.y) * 0.5;
+  const double hz = Radians(angles.z) * 0.5;
   const double cx = std::cos(hx), sx = std::sin(hx);
   const double cy = std::cos(hy), sy = std::sin(hy);
   const double cz = std::cos(hz), sz = std::sin(hz);

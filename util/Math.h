@@ -31,9 +31,8 @@ struct COLOUR4F {
 // Rotation in the upper-left 3x3 block, translation in m[12..14]. Points are
 // column vectors (M * p).
 struct MATRIX {
-  double m[16];
+  double m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-  MATRIX() { Identity(); }
   void Identity();
   void Zero();
   void SetTranslation(VECTOR3D t);  // m[12..14] only
@@ -75,7 +74,10 @@ VECTOR3D NormalizeVector(VECTOR3D v);
 VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c);
 // Turns v in place about X, then Y, then Z (degrees).
 void Rotate(VECTOR3D* v, float ax, float ay, float az);
-// Wraps into [low, high) in steps of `high` (used with 0 and 360).
+// Wraps rather than clamps: adds `high` while v < low, then subtracts it while
+// v >= high (the step is `high`, not high - low; used with 0 and 360). A value,
+// bound or step that is not finite, or a step that is not positive, returns v
+// unchanged; any finite value ends in the range however large it is.
 double clamp(double v, double low, double high);
 
 // Matrices.
