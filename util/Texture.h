@@ -59,8 +59,9 @@ bool LoadTGA(Texture* texture, const char* path);
 // the first pixel's colour is transparent; 2 alpha from brightness; any other
 // value opaque; a 32-bit image's own alpha is never used), frees them and
 // leaves the new texture bound. False, with imageData kept and no texture
-// left behind, when there are no pixels, the work buffer cannot be allocated
-// or OpenGL refused the upload (a side above GL_MAX_TEXTURE_SIZE, a size the
+// left behind, when there are no pixels, the image has more than
+// kMaxTgaPixels pixels or its work buffer cannot be allocated, or OpenGL
+// refused the upload (a side above GL_MAX_TEXTURE_SIZE, a size the
 // implementation cannot hold, no current context).
 bool BuildTexture(Texture* texture, int alphaMode);
 // Uploads `texture`'s colour with the alpha channel taken from the red
