@@ -135,6 +135,34 @@ std::unique_ptr<X11Window> X11Window::Adopt(Display* display, Window id, std::st
   return window;
 }
 
+bool X11Window::ParseWindowId(const char* text, Window* id) {
+  if (text == nullptr || id == nullptr) return false;
+  int base = 10;
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text += 2;
+  }
+  unsigned long long value = 0;
+  const char* p = text;
+  for (; *p != '\0'; ++p) {
+    int digit;
+    if (*p >= '0' && *p <= '9') {
+      digit = *p - '0';
+    } else if (base == 16 && *p >= 'a' && *p <= 'f') {
+      digit = *p - 'a' + 10;
+    } else if (base == 16 && *p >= 'A' && *p <= 'F') {
+      digit = *p - 'A' + 10;
+    } else {
+      return false;
+    }
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    if (value > 0xFFFFFFFFull) return false;
+  }
+  if (p == text || value == 0) return false;
+  *id = static_cast<Window>(value);
+  return true;
+}
+
 X11Window::~X11Window() {
   X11Errors::Trap trap(display_);
   if (grabbed_) UngrabInput();

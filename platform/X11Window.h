@@ -36,6 +36,10 @@ class X11Window final : public ViewWindow {
   static std::unique_ptr<X11Window> CreateWindowed(Display* display, int width, int height,
                                                    const char* title, std::string* error);
   static std::unique_ptr<X11Window> Adopt(Display* display, Window id, std::string* error);
+  // A window id as XScreenSaver passes it (XSCREENSAVER_WINDOW, --window-id):
+  // "0x" and hex digits, or decimal digits. False for anything else, for 0
+  // and for values beyond 32 bits (X ids have 29).
+  static bool ParseWindowId(const char* text, Window* id);
   ~X11Window() override;
   X11Window(const X11Window&) = delete;
   X11Window& operator=(const X11Window&) = delete;
