@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -42,6 +43,7 @@ bool XvfbServer::Start(int width, int height, int depth, double timeoutSeconds) 
   }
   const std::string screen =
       std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid < 0) {
     close(fds[0]);
@@ -58,8 +60,11 @@ bool XvfbServer::Start(int width, int height, int depth, double timeoutSeconds) 
       dup2(devnull, 1);
       dup2(devnull, 2);
     }
-    // A new process group, so a terminal's Ctrl-C reaches only the test.
+    // A new process group, so a terminal's Ctrl-C reaches only the test; and
+    // the server goes when the test dies without cleaning up (a crash).
     setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
     execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten",
            "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
