@@ -35,7 +35,10 @@ class RunLoop {
     Closed,          // the window manager asked to close a window, no hook said otherwise
     WindowLost,      // a view's window was destroyed
     Signal,          // SIGTERM or SIGINT
-    ConnectionLost,  // the X connection failed
+    // The X connection failed. Xlib's I/O error handler, which exits with
+    // status 1, usually sees that first; a program that wants another status
+    // installs its own (XSetIOErrorHandler).
+    ConnectionLost,
   };
   enum class Action { Continue, Quit };
 
@@ -53,8 +56,9 @@ class RunLoop {
   };
 
   // `display` may be null for views without windows; `clock` null uses the
-  // monotonic clock. Installs the signal handlers (see SignalPipe), so create
-  // the loop before slow set-up work to have SIGTERM end that cleanly too.
+  // monotonic clock. Installs the signal handlers (see SignalPipe): create the
+  // loop before slow set-up work, so that a SIGTERM meanwhile ends the loop at
+  // its first wait instead of killing the process.
   explicit RunLoop(_XDisplay* display, FrameClock* clock = nullptr);
   RunLoop(const RunLoop&) = delete;
   RunLoop& operator=(const RunLoop&) = delete;
