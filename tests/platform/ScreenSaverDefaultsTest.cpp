@@ -67,6 +67,8 @@ TEST(ScreenSaverDefaults, PathFollowsTheUsersConfigFolder) {
 }
 
 TEST(ScreenSaverDefaults, SavesAndReadsBackEveryKind) {
+  // Folder names are bytes, not necessarily UTF-8, and may hold XML's specials.
+  constexpr const char* kOddPath = "/home/\xff\xfe <&> \"x\"/";
   TempDir dir;
   ScopedEnv xdg("XDG_CONFIG_HOME", (dir.path() + "/deep/config").c_str());
   const std::string path = dir.path() + "/deep/config/wingdrift/qvTest.plist";
@@ -78,6 +80,7 @@ TEST(ScreenSaverDefaults, SavesAndReadsBackEveryKind) {
     EXPECT_FALSE(fs::exists(path));
 
     store.setObject("/library/Desktop Pictures/", "BGPath");
+    store.setObject(kOddPath, "OddPath");
     store.setObject("gone", "Removed");
     store.setObject(nullptr, "Removed");
     store.setBool(true, "WantShadow");
@@ -92,6 +95,7 @@ TEST(ScreenSaverDefaults, SavesAndReadsBackEveryKind) {
   ScreenSaverDefaults store("qvTest");
   EXPECT_TRUE(store.damagedCopy().empty());
   EXPECT_EQ(store.stringForKey("BGPath"), "/library/Desktop Pictures/");
+  EXPECT_EQ(store.stringForKey("OddPath"), kOddPath);
   EXPECT_TRUE(store.boolForKey("WantShadow"));
   EXPECT_EQ(store.integerForKey("Negative"), -7);
   EXPECT_EQ(store.integerForKey("Largest"), std::numeric_limits<int64_t>::max());
