@@ -107,6 +107,16 @@ TEST_F(ShippedContent, EveryTypeLoadsThroughTheSaversLoaderAndFollowsTheRules) {
     ASSERT_GE(right, 1);
     const float hingeY = model.joints[static_cast<size_t>(left)].position[1];
 
+    for (const MS3D_VERTEX& v : model.vertices) {
+      ASSERT_TRUE(std::isfinite(v.vertex[0]) && std::isfinite(v.vertex[1]) && std::isfinite(v.vertex[2]));
+    }
+    for (const MS3D_TRIANGLE& t : model.triangles) {
+      for (const auto& n : t.vertexNormals) {
+        ASSERT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
+        EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-3f);
+      }
+    }
+
     // Triangles by their corner set, to find each wing face's other side.
     std::map<std::vector<uint16_t>, std::vector<VECTOR3D>> sides;
     int bodyTriangles = 0, wingTriangles = 0;

@@ -143,7 +143,12 @@ int Soak(double hours, bool mix, unsigned seed) {
       DrawFlockFrame(aquarium.get(), kW, kH, kSpeed, kDt, true, false);
       SetSceneFrustum(1920, 1080);
     }
-    if (f % 3600 == 0) memory.push_back(ResidentBytes());
+    if (f % 3600 == 0) {
+      memory.push_back(ResidentBytes());
+      if (std::getenv("SHIPPED_FLOCK_TRACE") && f % (3600 * 5) == 0)
+        std::printf("minute %ld: %.2f MiB, %d types loaded\n", f / 3600, memory.back() / 1048576.0,
+                    [&] { int n = 0; for (int i = 0; i < aquarium->numBFlyTypes; ++i) n += aquarium->bflyList[i].loaded; return n; }());
+    }
     if (f % rebuildEvery == 0 && f < frames) {
       if (!build()) return Fail("a rebuild failed or the live textures did not return");
       SetSceneFrustum(1920, 1080);

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kCell = 240;        // pixels per butterfly view
 constexpr int kHeader = 44;       // pixels above the cells
+constexpr int kMaxSheetTextures = 20;  // keeps the sheet within GL's buffer sizes
 constexpr float kAngles[] = {0.0f, 45.0f, 90.0f, 140.0f};
 const char* const kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
@@ -145,8 +146,9 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     err << path << ": not a readable butterfly type (magic, length check, version or flags)\n";
     return 1;
   }
-  const int probeTextures =
-      static_cast<int>(file.directory.size()) - (file.header.hasAlphaLump ? 2 : 1);
+  const int probeTextures = std::min(
+      kMaxSheetTextures,
+      static_cast<int>(file.directory.size()) - (file.header.hasAlphaLump ? 2 : 1));
   const std::vector<View> views = Views();
   const int rows = std::max(1, probeTextures) * static_cast<int>(views.size());
   const int width = kCell * 4;
@@ -178,7 +180,12 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
   SceneState();
   float top[3] = {0.55f, 0.80f, 0.88f};
   float bottom[3] = {0.20f, 0.50f, 0.66f};
-  for (int k = 0; k < data.textureCount; ++k) {
+  const int shown = std::min(data.textureCount, kMaxSheetTextures);
+  if (shown < data.textureCount) {
+    err << path << ": warning: the sheet shows the first " << shown << " of "
+        << data.textureCount << " textures\n";
+  }
+  for (int k = 0; k < shown; ++k) {
     for (MODELMATERIAL& m : bfly.materials) m.texId = data.textures[static_cast<size_t>(k)].texID;
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
@@ -222,7 +229,7 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     Label(&rgb, width, font, "wings " + std::to_string(static_cast<int>(kAngles[c])) + "\xC2\xB0",
           12, c * kCell + 8, 26, 60);
   }
-  for (int k = 0; k < data.textureCount; ++k) {
+  for (int k = 0; k < shown; ++k) {
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
       Label(&rgb, width, font, "texture " + std::to_string(k) + ", " + views[v].name, 11, 6,

@@ -229,7 +229,9 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
   AddTube(model, group,
           [&](float a) { return VECTOR3D{0.0f, -0.006f * S - 0.03f * S * a * a, az - al * a}; },
           [&](float a) {
-            const float k = std::pow(std::sin(kPi * std::clamp(a, 0.0f, 1.0f)), 0.45f) * (1.0f - 0.5f * a);
+            // sin(pi) rounds to just below 0 in float: clamp before the power.
+            const float k = std::pow(std::max(0.0f, std::sin(kPi * std::clamp(a, 0.0f, 1.0f))), 0.45f) *
+                            (1.0f - 0.5f * a);
             return point2d{ar * k, ar * k};
           },
           14, 10, kAbdomenCols);
