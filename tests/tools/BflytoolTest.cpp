@@ -164,7 +164,7 @@ TEST(Bflytool, PackAndUnpackRoundTripEveryKindOfType) {
                          " --alpha " + Q(parts + "/alpha.tga") + " --texture " +
                          Q(parts + "/texture-0.tga") + " --texture " + Q(parts + "/texture-1.tga") +
                          " --texture " + Q(parts + "/texture-2.tga") +
-                         " --name \"Blue Morpho\" --scale 120");
+                         " --name \"Blue Morpho\" --scale 116");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ReadAll(out) == ReadAll(kData + "BlueMorpho.bfly"));
     const Result valid = RunTool("validate " + Q(out));
