@@ -20,9 +20,8 @@
 
 namespace {
 
-constexpr int kCell = 240;        // pixels per butterfly view
 constexpr int kHeader = 44;       // pixels above the cells
-constexpr int kMaxSheetTextures = 20;  // keeps the sheet within GL's buffer sizes
+constexpr int kMaxSheetPixels = 16000;  // a side GL's buffers hold
 constexpr float kAngles[] = {0.0f, 45.0f, 90.0f, 140.0f};
 const char* const kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
@@ -139,20 +138,21 @@ void SetWings(ONEBFLY* b, const BFLYDATA& data, float angle) {
   b->UpdatePoints(b->joints);
 }
 
-int PreviewButterfly(const std::string& path, const std::string& output, float size, bool force,
-                     std::ostream& out, std::ostream& err) {
+int PreviewButterfly(const std::string& path, const std::string& output, float size, int cell,
+                     bool force, std::ostream& out, std::ostream& err) {
   BFLYFILE file;
   if (!file.Open(path.c_str())) {
     err << path << ": not a readable butterfly type (magic, length check, version or flags)\n";
     return 1;
   }
+  const int maxTextures = std::max(1, (kMaxSheetPixels - kHeader) / (3 * cell));
   const int probeTextures = std::min(
-      kMaxSheetTextures,
+      maxTextures,
       static_cast<int>(file.directory.size()) - (file.header.hasAlphaLump ? 2 : 1));
   const std::vector<View> views = Views();
   const int rows = std::max(1, probeTextures) * static_cast<int>(views.size());
-  const int width = kCell * 4;
-  const int height = kHeader + kCell * rows;
+  const int width = cell * 4;
+  const int height = kHeader + cell * rows;
   MessageCapture capture;
   std::string problem;
   OffscreenGL* gl = ToolGL(width, height, &problem);
@@ -180,7 +180,7 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
   SceneState();
   float top[3] = {0.55f, 0.80f, 0.88f};
   float bottom[3] = {0.20f, 0.50f, 0.66f};
-  const int shown = std::min(data.textureCount, kMaxSheetTextures);
+  const int shown = std::min(data.textureCount, maxTextures);
   if (shown < data.textureCount) {
     err << path << ": warning: the sheet shows the first " << shown << " of "
         << data.textureCount << " textures\n";
@@ -190,10 +190,10 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
       for (int c = 0; c < 4; ++c) {
-        const int x = c * kCell;
-        const int y = height - kHeader - (row + 1) * kCell;
-        glViewport(x + 1, y + 1, kCell - 2, kCell - 2);
-        glScissor(x + 1, y + 1, kCell - 2, kCell - 2);
+        const int x = c * cell;
+        const int y = height - kHeader - (row + 1) * cell;
+        glViewport(x + 1, y + 1, cell - 2, cell - 2);
+        glScissor(x + 1, y + 1, cell - 2, cell - 2);
         Backdrop(top, bottom);
         glClear(GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_PROJECTION);
@@ -227,13 +227,13 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
         18, 8, 4, 30);
   for (int c = 0; c < 4; ++c) {
     Label(&rgb, width, font, "wings " + std::to_string(static_cast<int>(kAngles[c])) + "\xC2\xB0",
-          12, c * kCell + 8, 26, 60);
+          12, c * cell + 8, 26, 60);
   }
   for (int k = 0; k < shown; ++k) {
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
       Label(&rgb, width, font, "texture " + std::to_string(k) + ", " + views[v].name, 11, 6,
-            kHeader + row * kCell + 4, 250);
+            kHeader + row * cell + 4, 250);
     }
   }
   std::string error;
@@ -342,6 +342,7 @@ int PreviewResource(const std::string& path, const std::string& output, bool for
 int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string input, output;
   float size = 1.0f;
+  int cell = 240;  // pixels per butterfly view
   bool force = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -356,6 +357,14 @@ int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std:
         err << "bflytool preview: --size takes a number above 0 (1.0 is full size)\n";
         return 2;
       }
+    } else if (a == "--cell" && i + 1 < args.size()) {
+      char* end = nullptr;
+      const long v = std::strtol(args[++i].c_str(), &end, 10);
+      if (!end || *end || v < 64 || v > 1024) {
+        err << "bflytool preview: --cell takes pixels from 64 to 1024\n";
+        return 2;
+      }
+      cell = static_cast<int>(v);
     } else if (!a.empty() && a[0] != '-' && input.empty()) {
       input = a;
     } else {
@@ -364,7 +373,7 @@ int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
   }
   if (input.empty() || output.empty()) {
-    err << "bflytool preview: usage: bflytool preview FILE -o SHEET.png [--size S] [--force]\n";
+    err << "bflytool preview: usage: bflytool preview FILE -o SHEET.png [--size S] [--cell PIXELS] [--force]\n";
     return 2;
   }
   if (!force && FileExists(output)) {
@@ -372,7 +381,7 @@ int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return 1;
   }
   switch (DetectKind(input)) {
-    case FileKind::Butterfly: return PreviewButterfly(input, output, size, force, out, err);
+    case FileKind::Butterfly: return PreviewButterfly(input, output, size, cell, force, out, err);
     case FileKind::ResourcePack: return PreviewResource(input, output, force, out, err);
     case FileKind::Missing: err << input << ": cannot be opened\n"; return 1;
     case FileKind::Unknown: break;
