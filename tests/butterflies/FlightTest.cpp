@@ -68,23 +68,7 @@ class Flight : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Flight, ConstructionResetAndActions) {
-  {
-    const ONEBFLY b;
-    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
-    EXPECT_EQ(b.airSpeed, 2.0f);
-    EXPECT_EQ(b.targetAirSpeed, 2.0f);
-    EXPECT_EQ(b.throttle, 1.0f);
-    EXPECT_EQ(b.throttleTarget, 1.0f);
-    EXPECT_EQ(b.targetTimer, 0.0f);
-    EXPECT_EQ(b.bflyData, nullptr);
-    EXPECT_EQ(b.wingSpeed, 10.0f);
-    EXPECT_EQ(b.lift, -100.0f);
-    EXPECT_EQ(b.landTimer, 5.0f);
-    EXPECT_TRUE(b.landFrom.IsEqualTo(QUAT{}));
-    EXPECT_FALSE(b.entered);
-    ExpectMatrixNear(b.wingMatrix, MATRIX{}, 0);
-  }
+TEST_F(Flight, ActionsAndReset) {
   {
     // Landing draws the rest time, then the resting wing opening.
     const std::vector<int> r = Draws(11, 3);
