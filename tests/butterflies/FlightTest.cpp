@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "butterflies/ONEBFLY.h"
+#include "butterflies/ONEPARTICLE.h"
 #include "datafiles/BFLYDATA.h"
 #include "tests/butterflies/FlockWatcher.h"
 #include "tests/support/SceneView.h"
@@ -67,23 +68,7 @@ class Flight : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Flight, ConstructionResetAndActions) {
-  {
-    const ONEBFLY b;
-    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
-    EXPECT_EQ(b.airSpeed, 2.0f);
-    EXPECT_EQ(b.targetAirSpeed, 2.0f);
-    EXPECT_EQ(b.throttle, 1.0f);
-    EXPECT_EQ(b.throttleTarget, 1.0f);
-    EXPECT_EQ(b.targetTimer, 0.0f);
-    EXPECT_EQ(b.bflyData, nullptr);
-    EXPECT_EQ(b.wingSpeed, 10.0f);
-    EXPECT_EQ(b.lift, -100.0f);
-    EXPECT_EQ(b.landTimer, 5.0f);
-    EXPECT_TRUE(b.landFrom.IsEqualTo(QUAT{}));
-    EXPECT_FALSE(b.entered);
-    ExpectMatrixNear(b.wingMatrix, MATRIX{}, 0);
-  }
+TEST_F(Flight, ActionsAndReset) {
   {
     // Landing draws the rest time, then the resting wing opening.
     const std::vector<int> r = Draws(11, 3);
@@ -382,4 +367,22 @@ TEST_F(Flight, RestsAndTakesOff) {
   b.Move(nullptr, 0, 1.0f, kDt);
   EXPECT_EQ(b.angles.x, 45.0f);
   EXPECT_GT(b.position.z, -40.0f);
+}
+
+TEST(Particle, ResetNearAPoint) {
+  const std::vector<int> r = Draws(71, 5);
+  ONEPARTICLE p;
+  EXPECT_FALSE(p.alive);
+  p.life = 0.2f;
+  p.Reset({10, 20, 30});
+  EXPECT_FLOAT_EQ(p.position.x, 10 + (r[0] % 100) / 100.0f - 0.5f);
+  EXPECT_FLOAT_EQ(p.position.y, 20 + (r[1] % 100) / 100.0f - 0.5f);
+  EXPECT_FLOAT_EQ(p.position.z, 30 + (r[2] % 100) / 100.0f - 0.5f);
+  EXPECT_TRUE(CompareVectors(p.velocity, {0, 5, 0}));
+  EXPECT_FLOAT_EQ(p.fade, (r[3] % 20) / 100.0f + 0.11f);
+  EXPECT_GE(p.fade, 0.11f);
+  EXPECT_LE(p.fade, 0.3f);
+  EXPECT_EQ(p.life, 1.0f);
+  EXPECT_TRUE(p.alive);
+  EXPECT_EQ(std::rand(), r[4]);
 }

@@ -37,7 +37,8 @@ class FlockWatcher {
  public:
   // False with the first broken rule in `why`.
   bool Check(const AQUARIUM& aquarium, float dt, std::string* why);
-  // Forget the butterflies (after the aquarium was rebuilt).
+  // Forget the butterflies (after the aquarium was rebuilt); the counts go
+  // on.
   void Restart() { tracks_.clear(); }
 
   FlockCounts counts;

@@ -12,7 +12,7 @@ const char* const kUsage =
     "                [--alpha ALPHA.tga] --name NAME [--scale PERCENT] [--force]\n"
     "  bflytool pack DIR -o OUT.bfly [--force]\n"
     "  bflytool unpack FILE DIR [--force]\n"
-    "  bflytool preview FILE -o SHEET.png [--size S] [--force]\n"
+    "  bflytool preview FILE -o SHEET.png [--size S] [--cell PIXELS] [--force]\n"
     "RULE: opaque, key or brightness. FILE: a \".bfly\" type or a \"QORF\" resource pack.\n";
 
 }  // namespace

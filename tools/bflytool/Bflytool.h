@@ -2,13 +2,13 @@
 // bflytool: makes, inspects and previews butterfly type files (".bfly") and
 // resource packs ("QORF") for the people who author them.
 //
-//   bflytool info FILE... [--json] [--size S]
+//   bflytool info FILE... [--json] [--size S]   (--json: one object a line)
 //   bflytool validate FILE...
 //   bflytool pack -o OUT.bfly --model MODEL.ms3d --texture TEX.tga[=RULE]...
 //                 [--alpha ALPHA.tga] --name NAME [--scale PERCENT] [--force]
 //   bflytool pack DIR -o OUT.bfly [--force]        (DIR holds a manifest)
 //   bflytool unpack FILE DIR [--force]
-//   bflytool preview FILE -o SHEET.png [--size S] [--force]
+//   bflytool preview FILE -o SHEET.png [--size S] [--cell PIXELS] [--force]
 //
 // RULE is the texture's alpha rule: opaque, key or brightness. Every failure
 // is one line on `err`; nothing is overwritten without --force.

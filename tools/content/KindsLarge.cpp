@@ -150,8 +150,11 @@ Rgb TigerPaint(const WingTexel& t, int variant) {
       const Vec2 bottom{s.u - 0.07f, s.depth};
       c = Over(c, pal.black, Stroke(p, top, bottom, s.width * stripeScale));
     }
-    c = Over(c, pal.black, Margin(t, 0.085f));
-    c = Over(c, upper ? pal.yellow : pal.pale, MarginDots(t, 0.032f, 0.075f, 0.015f));
+    // The black border runs along the outer edge (far from the root); the
+    // inner edge keeps only a thin rim.
+    const float outer = SmoothStep(0.45f, 0.6f, RootDistance(t));
+    c = Over(c, pal.black, std::max(Margin(t, 0.085f) * outer, Margin(t, 0.02f)));
+    c = Over(c, upper ? pal.yellow : pal.pale, MarginDots(t, 0.032f, 0.075f, 0.015f) * outer);
   } else {
     // The first stripe runs on along the inner edge of the hindwing.
     c = Over(c, pal.black, Stroke(p, {0.06f, -0.05f}, {0.12f, -0.60f}, 0.06f * stripeScale));
@@ -197,7 +200,7 @@ ButterflyKind BlueMorphoKind() {
   ButterflyKind k;
   k.fileName = "BlueMorpho.bfly";
   k.displayName = "Blue Morpho";
-  k.modelScale = 120;
+  k.modelScale = 116;
   k.storage = TextureStorage::SharedAlpha;
   k.textureCount = 3;
   k.seed = 0x3E7A11u;
@@ -224,7 +227,7 @@ ButterflyKind TigerSwallowtailKind() {
   ButterflyKind k;
   k.fileName = "TigerSwallowtail.bfly";
   k.displayName = "Tiger Swallowtail";
-  k.modelScale = 116;
+  k.modelScale = 113;
   k.storage = TextureStorage::Plain;
   k.textureCount = 3;
   k.seed = 0x71CE4u;

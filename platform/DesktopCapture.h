@@ -1,0 +1,51 @@
+#pragma once
+// The desktop capture: the main display's picture as an OpenGL texture.
+//
+// The picture is scaled with filtering to a texture of at most cap x cap
+// pixels, each side the power of two nearest (on a logarithmic scale) to the
+// display's side, rows flipped so the first row is the bottom of the screen
+// (OpenGL's row order). A capture whose every pixel is black counts as failed:
+// no permission to read the screen and a blank display both look like that.
+//
+// The sizing, scaling, flipping and black test use neither X nor OpenGL and
+// are tested alone; UploadDesktopTexture and CaptureDesktopTexture need the
+// view's OpenGL context current.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/DesktopSource.h"
+#include "platform/RgbaImage.h"
+
+// The cap on each texture side for a detail level: 512 for 0, 1024 for 1,
+// `glMaxTextureSize` for any other value.
+int CaptureSizeCap(int detail, int glMaxTextureSize);
+// min(2^floor(log2(screenSide) + 0.5), cap); 0 when either is below 1.
+int CaptureTextureSide(int screenSide, int cap);
+// Reverses the order of `height` rows of `rowBytes` bytes each, in place.
+void FlipRows(uint8_t* pixels, size_t rowBytes, int height);
+// Some pixel of the RGBA buffer has a non-zero R, G or B (the fourth byte is
+// ignored). Stops at the first such pixel.
+bool HasNonBlackPixel(const uint8_t* rgba, size_t pixelCount);
+// Scales `source` to width x height with GdkPixbuf's bilinear filtering and
+// writes the result to `out` as RGBA rows, bottom row first. False when the
+// source is not valid, a size is below 1 or memory ran out.
+bool ScaleForTexture(const RgbaImage& source, int width, int height, std::vector<uint8_t>* out);
+
+// Uploads width x height RGBA bytes (bottom row first) as texture level 0:
+// unpack alignment 1; a new name when *name is 0; wrap GL_REPEAT, filters
+// GL_LINEAR; internal format GL_RGBA. When OpenGL refuses the upload (out of
+// memory), deletes the name and sets *name to 0.
+void UploadDesktopTexture(unsigned* name, int width, int height, const uint8_t* rgba);
+
+// The whole capture: grabs the main display from `source`, sizes it for
+// `detail`, scales and flips it, and uploads it into *name (named as needed);
+// on a failed grab or an all-black picture deletes *name and sets it to 0.
+// True when *name holds the capture. Under a Wayland session, where the
+// picture always comes out black, the first failure in the process tells the
+// user on standard error that the desktop picture is shown instead.
+bool CaptureDesktopTexture(DesktopSource& source, int detail, unsigned* name);
+
+// The session is a Wayland one, judged from the values of WAYLAND_DISPLAY and
+// XDG_SESSION_TYPE (either may be null).
+bool IsWaylandSession(const char* waylandDisplay, const char* sessionType);

@@ -1,0 +1,13 @@
+#pragma once
+// Where the desktop capture reads the picture of the main display from (the
+// stand-in for the host's display image). The real source reads the X server
+// (X11DesktopSource); tests supply a picture of their own.
+#include "platform/RgbaImage.h"
+
+class DesktopSource {
+ public:
+  virtual ~DesktopSource() = default;
+  // The main display's current contents, top row first, alpha 255. False
+  // when there is nothing to read (no display, a picture the server refused).
+  virtual bool Grab(RgbaImage* out) = 0;
+};

@@ -1,0 +1,30 @@
+#pragma once
+// The pixel format of a view's OpenGL context on X11 (GLX).
+//
+// A window's visual fixes its pixel format, so the format is chosen before a
+// window is created (ForNewWindow) or read off a window someone else created
+// (ForVisual). Main thread only.
+#include <GL/glx.h>
+
+class GLXPixelFormat {
+ public:
+  // For a window we create on `screen`: RGBA with 8 bits per colour channel,
+  // an 8-bit alpha channel where one comes with a visual of the screen's
+  // default depth, at least 16 depth bits, double-buffered; hardware-
+  // accelerated configurations before slow ones. Visuals of the default depth
+  // are preferred, as a deeper (ARGB) visual would let a compositor show the
+  // desktop through pixels of alpha below 1. False when GLX offers nothing
+  // suitable.
+  static bool ForNewWindow(Display* display, int screen, GLXPixelFormat* out);
+  // For a window of the visual `visualId` on `screen`: the RGBA configuration
+  // of that visual that comes closest to the above (double buffer first, then
+  // depth bits, then speed), through GLX 1.3 configurations or, failing those,
+  // the visual itself. False when GLX cannot draw to that visual.
+  static bool ForVisual(Display* display, int screen, VisualID visualId, GLXPixelFormat* out);
+
+  GLXFBConfig config = nullptr;  // null when only the visual path applies
+  XVisualInfo visualInfo{};      // the window's visual
+  bool doubleBuffer = false;
+  int depthBits = 0;             // depth-buffer bits
+  int alphaBits = 0;             // alpha-channel bits
+};
