@@ -21,7 +21,10 @@ void ExtractFrustum() {
   float modl[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
   glGetFloatv(GL_MODELVIEW_MATRIX, modl);
+  SetFrustumFromMatrices(proj, modl);
+}
 
+void SetFrustumFromMatrices(const float proj[16], const float modl[16]) {
   // Clip matrix = projection * model-view, column-major.
   float clip[16];
   for (int c = 0; c < 4; ++c) {

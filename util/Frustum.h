@@ -29,6 +29,10 @@ extern float frustum[kFrustumPlaneCount][4];
 // Refreshes `frustum` from the current GL projection and model-view matrices.
 // Needs a current OpenGL context.
 void ExtractFrustum();
+// The same planes from the two matrices given as sixteen floats each in
+// OpenGL's column-major order, without OpenGL: ExtractFrustum reads the
+// matrices and hands them here, so both give bit-identical planes.
+void SetFrustumFromMatrices(const float projection[16], const float modelView[16]);
 
 // Strictly inside all six planes: a point on a plane is outside. A distance
 // that is not a number does not fail a plane.

@@ -3,10 +3,13 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 #include "tests/support/GLTest.h"
+#include "tests/support/SceneView.h"
 
 using Frustum = GLTest;
 
@@ -150,5 +153,58 @@ TEST_F(Frustum, DegenerateMatrices) {
     EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(kFrustumTop, p), {0, 0, 0}));
     EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(kFrustumFar, p), {0.5f, 0.5f, -1}));
     EXPECT_TRUE(PointInFrustum(p));
+  }
+}
+
+TEST_F(Frustum, FromMatricesWithoutGL) {
+  // Whatever matrices GL holds, the planes from the same sixteen floats are
+  // bit-identical to the extracted ones.
+  for (int view = 0; view < 3; ++view) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (view == 2)
+      glFrustum(-3, 2, -1, 4, 2, 50);
+    else
+      gluPerspective(45.0, view == 0 ? 16.0f / 9.0f : 4.0f / 3.0f, 1.0, 120.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(3, -2, 60, 1, 0.5, 0, 0.1, 1, 0);
+    glRotatef(17, 1, 2, 3);
+    ExtractFrustum();
+    float extracted[kFrustumPlaneCount][4];
+    std::copy(&frustum[0][0], &frustum[0][0] + 24, &extracted[0][0]);
+
+    float proj[16], modl[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modl);
+    std::fill(&frustum[0][0], &frustum[0][0] + 24, 0.0f);
+    SetFrustumFromMatrices(proj, modl);
+    for (int p = 0; p < kFrustumPlaneCount; ++p)
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(frustum[p][i], extracted[p][i]) << view << " " << p;
+  }
+
+  // The scene's view built without GL matches what GLU builds, for a wide
+  // and a narrow screen.
+  for (const auto& [w, h] : {std::pair{1920, 1080}, std::pair{1024, 768}}) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<float>(w) / static_cast<float>(h), 1.0, 120.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
+    float proj[16], modl[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modl);
+    const SceneViewMatrices v = MakeSceneViewMatrices(w, h);
+    for (int i = 0; i < 16; ++i) {
+      EXPECT_NEAR(v.projection[i], proj[i], 1e-6f) << w << " " << i;
+      EXPECT_NEAR(v.modelView[i], modl[i], 1e-6f) << w << " " << i;
+    }
+    ExtractFrustum();
+    float extracted[kFrustumPlaneCount][4];
+    std::copy(&frustum[0][0], &frustum[0][0] + 24, &extracted[0][0]);
+    SetSceneFrustum(w, h);
+    for (int p = 0; p < kFrustumPlaneCount; ++p)
+      for (int i = 0; i < 4; ++i) EXPECT_NEAR(frustum[p][i], extracted[p][i], 1e-5f) << w << " " << p;
   }
 }

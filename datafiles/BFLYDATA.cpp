@@ -1,0 +1,93 @@
+#include "datafiles/BFLYDATA.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "butterflies/ONEBFLY.h"
+#include "models/MS3D.h"
+#include "util/Diagnostics.h"
+
+namespace {
+
+// Directory type of an image lump.
+constexpr uint32_t kImageLump = 1;
+
+bool IsImageLump(const BFLYFILE& file, int lump) {
+  return lump >= 0 && static_cast<size_t>(lump) < file.directory.size() &&
+         file.directory[lump].type == kImageLump;
+}
+
+// Index of the last skeleton joint named exactly `name`, or 0.
+int32_t LastJointNamed(const MS3D& model, const char* name) {
+  int32_t found = 0;
+  for (size_t i = 0; i < model.joints.size(); ++i)
+    if (std::strcmp(model.joints[i].name, name) == 0) found = static_cast<int32_t>(i);
+  return found;
+}
+
+}  // namespace
+
+BFLYDATA::BFLYDATA() = default;
+BFLYDATA::~BFLYDATA() = default;
+
+bool BFLYDATA::Load(BFLYFILE* file, float loadSize) {
+  if (!file) return false;
+
+  MS3D model;
+  if (!file->SeekLump(0) || !model.LoadFromFStream(&file->stream)) return false;
+
+  size = loadSize;
+  const double scale = file->header.modelScale / (100.0 + 100.0 * (1.0 - static_cast<double>(size)));
+  model.Scale(static_cast<float>(scale));
+
+  model.InitialSetup();
+  animTemplate.reset(new (std::nothrow) ANIMATIONTEMPLATE);
+  if (!animTemplate || !animTemplate->Setup(&model)) return false;
+
+  Texture alpha;
+  const bool sharedAlpha = file->header.hasAlphaLump != 0;
+  const int64_t slots = static_cast<int64_t>(file->header.lumpCount) - (sharedAlpha ? 2 : 1);
+  if (slots < 1) return false;
+  textures.reset(new (std::nothrow) Texture[slots]);
+  if (!textures) {
+    ERRORCLOSE("Unable to allocate memory!");
+    return false;
+  }
+  // The reader holds exactly lumpCount directory entries, so the count fits.
+  textureCount = static_cast<int32_t>(slots);
+
+  if (sharedAlpha) {
+    if (!file->SeekLump(1) || !LoadTGA2(&alpha, &file->stream)) return false;
+    for (int k = 0; k < textureCount; ++k) {
+      if (!IsImageLump(*file, k + 2)) continue;
+      if (!file->SeekLump(k + 2) || !LoadTGA2(&textures[k], &file->stream) ||
+          !BuildTGATextureWithAlpha(&textures[k], &alpha))
+        return false;
+    }
+  } else {
+    for (int k = 0; k < textureCount; ++k) {
+      if (!IsImageLump(*file, k + 1)) continue;
+      if (!file->SeekLump(k + 1) || !LoadTGA2(&textures[k], &file->stream) ||
+          !BuildTexture(&textures[k], file->directory[k].alphaMode))
+        return false;
+    }
+  }
+
+  prototype.reset(new (std::nothrow) ONEBFLY);
+  if (!prototype) return false;
+  const uint32_t* texture = &textures[std::rand() % textureCount].texID;
+  if (!prototype->Setup(animTemplate.get(), &model, texture)) return false;
+
+  radius = 0.0f;
+  for (const MS3D_VERTEX& v : model.vertices) {
+    for (float c : v.vertex) {
+      if (std::fabs(c) > radius) radius = std::fabs(c);
+    }
+  }
+
+  wingLeftJoint = LastJointNamed(model, "wingl");
+  wingRightJoint = LastJointNamed(model, "wingr");
+  return true;
+}

@@ -1,0 +1,35 @@
+#include "datafiles/BFLYINFO.h"
+
+#include <new>
+#include <string>
+
+#include "util/CString.h"
+#include "util/Diagnostics.h"
+
+bool BFLYINFO::LoadData(const char* folder, float size) {
+  if (loaded) return true;
+
+  std::unique_ptr<BFLYFILE> file(new (std::nothrow) BFLYFILE);
+  if (!file) {
+    ERRORCLOSE("Unable to allocate memory!");
+    return false;
+  }
+  std::string fullPath(folder ? folder : "");
+  fullPath.append(fileName, BoundedLength(fileName, sizeof fileName));
+  if (!file->Open(fullPath.c_str())) {
+    ERRORCLOSE("Unable to load currency!");
+    return false;
+  }
+
+  data.reset(new (std::nothrow) BFLYDATA);
+  if (!data) {
+    ERRORCLOSE("Unable to allocate memory!");
+    return false;
+  }
+  const bool result = data->Load(file.get(), size);
+  file->Close();
+  file.reset();
+
+  loaded = true;
+  return result;
+}

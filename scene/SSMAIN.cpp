@@ -1,0 +1,176 @@
+// Set-up, the background and the 3D pass of the scene driver.
+#include "scene/SSMAIN.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <new>
+
+#include "datafiles/ResourcePack.h"
+#include "scene/Shadows.h"
+#include "util/Frustum.h"
+
+namespace {
+
+void LookAt(VECTOR3D eye, VECTOR3D target) {
+  gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0.0, 1.0, 0.0);
+}
+
+// Positional: w = 1.
+void PlaceLight(VECTOR3D position) {
+  const GLfloat p[4] = {position.x, position.y, position.z, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, p);
+}
+
+// What a scene that is not set up shows: nothing.
+void ClearView() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+
+}  // namespace
+
+SSMAIN::~SSMAIN() { Cleanup(); }
+
+bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, const char* resourceFile) {
+  ready = false;
+  this->preview = preview;
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  if (!settings || !resourceFile) return false;
+
+  wantShadow = settings->WANTSHADOW;
+  speedFactor = static_cast<float>(static_cast<double>(settings->LFLYSPEED) / 100.0);
+
+  // The flock goes before the textures, as in Cleanup; a new one replaces it.
+  aquarium.reset();
+  aquarium.reset(new (std::nothrow) AQUARIUM);
+  textures.reset();  // array delete destroys the entries last to first
+  numTextures = 0;
+  if (!aquarium) return false;
+
+  if (!LoadTexturesFromDataFile(resourceFile, &textures, &numTextures)) return false;
+
+  this->width = width;
+  this->height = height;
+  LookAt(camPos, camTarget);
+
+  const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  const GLfloat diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  const GLfloat specular[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+  PlaceLight(lightPos);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glCullFace(GL_BACK);
+
+  ready = aquarium->Setup(settings);
+  return ready;
+}
+
+void SSMAIN::SetSize(int width, int height) {
+  this->width = width;
+  this->height = height;
+}
+
+void SSMAIN::Update(double dt) {
+  frameTime = dt;
+  elapsed += dt;
+}
+
+void SSMAIN::DoUnderlay() {
+  if (!ready) {
+    ClearView();
+    return;
+  }
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, 0, height, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, bgTexID);
+  const float shade = 1.0f - messageFade;
+  glColor4f(shade, shade, shade, 1.0f);
+  const GLfloat w = static_cast<GLfloat>(width), h = static_cast<GLfloat>(height);
+  glBegin(GL_POLYGON);
+  glTexCoord2f(0, 0);
+  glVertex2f(0, 0);
+  glTexCoord2f(1, 0);
+  glVertex2f(w, 0);
+  glTexCoord2f(1, 1);
+  glVertex2f(w, h);
+  glTexCoord2f(0, 1);
+  glVertex2f(0, h);
+  glEnd();
+
+  glColor4f(1, 1, 1, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void SSMAIN::Draw() {
+  if (!ready) {
+    ClearView();
+    return;
+  }
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  LookAt(camPos, camTarget);
+  // The light's position is transformed by the model-view matrix when it is
+  // set, so it follows the camera only when set again after it.
+  PlaceLight(lightPos);
+  ExtractFrustum();
+  // Movement needs this frame's frustum: butterflies keep inside the view.
+  aquarium->Move(speedFactor, static_cast<float>(frameTime));
+
+  glEnable(GL_CULL_FACE);
+  if (wantShadow) {
+    StartShadows(lightPos, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glPushMatrix();
+    aquarium->Draw(true);
+    glPopMatrix();
+    glDisable(GL_BLEND);
+    EndShadows(1.0f);
+  }
+  // Colour material is on (the view's set-up), so the colour shades the lit
+  // butterflies.
+  const float shade = 1.0f - messageFade;
+  glColor4f(shade, shade, shade, 1.0f);
+  glPushMatrix();
+  aquarium->Draw(false);
+  glPopMatrix();
+  glDisable(GL_CULL_FACE);
+
+  if (!preview) DoOverlay();
+  glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::RenderToTexture(uint32_t) {}
+
+void SSMAIN::Cleanup() {
+  ready = false;
+  if (aquarium) {
+    aquarium->CleanupBFlyList();
+    aquarium->Cleanup();
+    aquarium.reset();
+  }
+  textures.reset();
+  numTextures = 0;
+  bgTexID = 0;
+  glDisable(GL_LIGHTING);
+  glDisable(GL_LIGHT0);
+  glDisable(GL_CULL_FACE);
+}
+
+bool SSMAIN::BindResource(uint32_t index) const {
+  if (!textures || index >= static_cast<uint32_t>(numTextures > 0 ? numTextures : 0)) return false;
+  const Texture& texture = textures[index];
+  if (texture.texID == 0) return false;
+  glBindTexture(GL_TEXTURE_2D, texture.texID);
+  return true;
+}

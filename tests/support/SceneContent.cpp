@@ -1,0 +1,127 @@
+#include "tests/support/SceneContent.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tools/ButterflyBuilder.h"
+#include "tools/LumpWriter.h"
+#include "tools/TgaWriter.h"
+#include "util/CString.h"
+
+namespace {
+
+// Rows bottom first, as a TGA stores them.
+template <typename Colour>
+std::string Image(int width, int height, Colour colour) {
+  TgaImage image;
+  image.width = static_cast<uint16_t>(width);
+  image.height = static_cast<uint16_t>(height);
+  image.bpp = 24;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::array<uint8_t, 3> c = colour(x, y);
+      image.pixels.insert(image.pixels.end(), c.begin(), c.end());
+    }
+  return MakeTga(image, false);
+}
+
+std::array<uint8_t, 3> Rgb(int r, int g, int b) {
+  return {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
+}
+
+bool HasButterflyType(const std::string& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() > 5 && name.ends_with(".bfly")) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string TestResourcePack(int lumps) {
+  std::vector<LumpSpec> specs;
+  auto add = [&](std::string bytes) {
+    if (static_cast<int>(specs.size()) >= lumps) return;
+    LumpSpec lump;
+    lump.bytes = std::move(bytes);
+    specs.push_back(std::move(lump));
+  };
+  add(Image(8, 8, [](int, int) { return Rgb(128, 128, 128); }));
+  add(Image(256, 32, [](int x, int y) { return Rgb(x, 64 + 4 * y, 40); }));
+  add(Image(256, 64, [](int, int) { return Rgb(150, 60, 190); }));
+  add(Image(256, 128, [](int, int) { return Rgb(30, 160, 160); }));
+  for (int slot = 4; slot < 8; ++slot)
+    add(Image(512, 32, [slot](int x, int y) { return Rgb(x / 2, 60 * (slot - 3), 255 - 4 * y); }));
+  return MakeResFile(specs);
+}
+
+SceneContent FindSceneContent(const std::string& binaryDir, const std::string& scratchFolder) {
+  SceneContent content;
+  const std::string data = binaryDir + "/data/";
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && HasButterflyType(data)) {
+    content.resourceFile = data + "qorvane.vessimots";
+    content.typeFolder = data;
+    content.shipped = true;
+    return content;
+  }
+  content.resourceFile = scratchFolder + "/qorvane.vessimots";
+  content.typeFolder = scratchFolder + "/";
+  WriteBytes(content.resourceFile, TestResourcePack(8));
+  const struct {
+    const char* file;
+    const char* name;
+    std::array<uint8_t, 3> colour;
+  } types[] = {{"GOT-F.bfly", "Orange", {{230, 120, 30}}},
+               {"Blue.bfly", "Blue", {{60, 110, 230}}},
+               {"White.bfly", "White", {{235, 235, 225}}}};
+  for (const auto& type : types) {
+    ButterflySpec spec;
+    spec.name = type.name;
+    spec.colours = {type.colour};
+    WriteBytes(content.typeFolder + type.file, ButterflyFile(spec));
+  }
+  return content;
+}
+
+SETTINGS SceneSettings(const std::string& typeFolder, int64_t count, bool shadows) {
+  SETTINGS s;
+  s.WANTSHADOW = shadows;
+  s.LBFLYSIZE = 70;
+  s.LFLYSPEED = 75;
+  s.MIXBFLY = 0;
+  s.MAX_BFLY = count;
+  CopyCString(s.BFlyPath, typeFolder.c_str());
+  CopyCString(s.SelectedBFlyName, "GOT-F.bfly");
+  return s;
+}
+
+std::array<uint8_t, 3> TestPictureColour(double u, double v) {
+  if (v < 0.125) return Rgb(235, 235, 235);
+  if (v < 0.5625) return u < 0.5 ? Rgb(200, 40, 40) : Rgb(40, 180, 60);
+  return u < 0.5 ? Rgb(40, 60, 200) : Rgb(220, 200, 40);
+}
+
+bool WriteTestPicture(const std::string& path, int width, int height) {
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+  if (!pixbuf) return false;
+  guint8* pixels = gdk_pixbuf_get_pixels(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const auto c = TestPictureColour((x + 0.5) / width, (y + 0.5) / height);
+      guint8* p = pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
+      p[0] = c[0];
+      p[1] = c[1];
+      p[2] = c[2];
+    }
+  GError* error = nullptr;
+  const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", &error, nullptr);
+  if (error) g_error_free(error);
+  g_object_unref(pixbuf);
+  return saved;
+}
