@@ -1,4 +1,4 @@
-#include "tests/support/OffscreenGL.h"
+#include "tools/OffscreenGL.h"
 
 #include <EGL/eglext.h>
 #include <GL/gl.h>

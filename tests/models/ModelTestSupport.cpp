@@ -1,0 +1,89 @@
+#include "tests/models/ModelTestSupport.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "util/Diagnostics.h"
+#include "util/MemoryStream.h"
+
+namespace {
+std::vector<std::string> g_messages;
+size_t g_allocCalls = 0;
+size_t g_allocBytes = 0;
+void Record(const char* message) { g_messages.emplace_back(message); }
+}  // namespace
+
+// Counting replacements of the global allocation functions: the playback
+// tests check that a frame allocates nothing, the loader tests that nothing
+// is allocated from a count the stream cannot hold.
+void* operator new(size_t size) {
+  ++g_allocCalls;
+  g_allocBytes += size;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+
+void ResetAllocations() {
+  g_allocCalls = 0;
+  g_allocBytes = 0;
+}
+
+AllocationCount Allocations() { return {g_allocCalls, g_allocBytes}; }
+
+ReportRecorder::ReportRecorder() {
+  g_messages.clear();
+  SetErrorCloseHook(Record);
+}
+ReportRecorder::~ReportRecorder() { SetErrorCloseHook(nullptr); }
+const std::vector<std::string>& ReportRecorder::messages() const { return g_messages; }
+std::string ReportRecorder::last() const { return g_messages.empty() ? "" : g_messages.back(); }
+void ReportRecorder::clear() { g_messages.clear(); }
+
+bool LoadBytes(MS3D* model, const std::string& bytes) {
+  MemoryStream in(bytes.data(), bytes.size());
+  return model->LoadFromFStream(&in);
+}
+
+MS3DWriter ArmModel() {
+  const float quarter = static_cast<float>(kPi / 2);
+  MS3DWriter w;
+  w.fps = 30;
+  w.totalFrames = 30;
+  w.AddMaterial("skin");
+  const int arm = w.AddGroup("arm", 0);
+  const int loose = w.AddGroup("loose");
+  const uint16_t a = w.AddVertex({1, 0, 0}, 0);
+  const uint16_t b = w.AddVertex({1, 1, 0}, 0);
+  const uint16_t c = w.AddVertex({0, 2, 0}, 1);
+  const uint16_t d = w.AddVertex({2, 2, 1}, 1);
+  w.AddTriangle(arm, a, b, c, {0, 0}, {1, 0}, {1, 1});
+  w.AddTriangle(arm, b, d, c, {0, 0.25f}, {1, 0.5f}, {0, 1});
+  const uint16_t e = w.AddVertex({5, 5, 5});
+  const uint16_t f = w.AddVertex({6, 5, 5});
+  const uint16_t g = w.AddVertex({5, 6, 5});
+  w.AddTriangle(loose, e, f, g);
+
+  w.AddJoint("shoulder", "", {0, 0, quarter}, {1, 0, 0});
+  w.joints[0].rotationKeys = {{0.0f, {0, 0, 0}}, {1.0f, {0, 0, quarter}}};
+  w.joints[0].translationKeys = {{0.0f, {0, 0, 0}}, {1.0f, {0, 2, 0}}};
+  w.AddJoint("elbow", "shoulder", {0, 0, 0}, {2, 0, 0});
+  w.joints[1].rotationKeys = {{0.5f, {0, 0, 0}}, {1.0f, {quarter, 0, 0}}};
+  return w;
+}
+
+MS3DWriter QuadModel(float x0, float y0, float x1, float y1) {
+  MS3DWriter w;
+  const int g = w.AddGroup("quad");
+  const uint16_t a = w.AddVertex({x0, y0, 0});
+  const uint16_t b = w.AddVertex({x1, y0, 0});
+  const uint16_t c = w.AddVertex({x1, y1, 0});
+  const uint16_t d = w.AddVertex({x0, y1, 0});
+  w.AddTriangle(g, a, b, c, {0, 1}, {1, 1}, {1, 0});
+  w.AddTriangle(g, a, c, d, {0, 1}, {1, 0}, {0, 0});
+  return w;
+}
