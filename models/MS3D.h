@@ -146,8 +146,9 @@ class MS3D {
   // file cannot be opened, otherwise as LoadFromFStream.
   bool Load(const char* path);
   // True when every count matches its array, every vertex, triangle, material
-  // and joint index is in range (-1 allowed for materials and bones) and every
-  // parent name that resolves names an earlier joint.
+  // and joint index is in range (-1 allowed for materials and bones), every
+  // parent name that resolves names an earlier joint, and no key track's
+  // times fall or are NaN (equal times are allowed).
   bool Validate() const;
   // Multiplies vertex positions, joint positions and translation keys. Call
   // before InitialSetup, which copies the joint positions.

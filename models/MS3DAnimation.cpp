@@ -130,7 +130,7 @@ void MS3D::RevertPoints() {
   for (MS3D_VERTEX& v : vertices) {
     if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= bones) continue;
     const MATRIX& m = skeleton[v.boneId].absolute;
-    Store(v.vertex, MatrixInverseRotatePoint(m, MatrixInverseTranslatePoint(m, ToVector(v.vertex))));
+    Store(v.vertex, UnskinPoint(m, ToVector(v.vertex)));
   }
   for (MS3D_TRIANGLE& t : triangles) {
     for (int c = 0; c < 3; ++c) {
@@ -138,7 +138,7 @@ void MS3D::RevertPoints() {
       const int bone = vertices[t.vertexIndices[c]].boneId;
       if (bone < 0 || static_cast<size_t>(bone) >= bones) continue;
       const MATRIX& m = skeleton[bone].absolute;
-      Store(t.vertexNormals[c], MatrixInverseRotatePoint(m, ToVector(t.vertexNormals[c])));
+      Store(t.vertexNormals[c], UnskinNormal(m, ToVector(t.vertexNormals[c])));
     }
   }
 }
@@ -148,7 +148,7 @@ void MS3D::UpdatePoints() {
   for (MS3D_VERTEX& v : vertices) {
     if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= bones) continue;
     const MATRIX& m = skeleton[v.boneId].absolute;
-    Store(v.vertex, MatrixTranslatePoint(m, MatrixRotatePoint(m, ToVector(v.vertex))));
+    Store(v.vertex, SkinPoint(m, ToVector(v.vertex)));
   }
   for (MS3D_TRIANGLE& t : triangles) {
     for (int c = 0; c < 3; ++c) {
@@ -156,7 +156,7 @@ void MS3D::UpdatePoints() {
       const int bone = vertices[t.vertexIndices[c]].boneId;
       if (bone < 0 || static_cast<size_t>(bone) >= bones) continue;
       const MATRIX& m = skeleton[bone].absolute;
-      Store(t.vertexNormals[c], MatrixRotatePoint(m, ToVector(t.vertexNormals[c])));
+      Store(t.vertexNormals[c], SkinNormal(m, ToVector(t.vertexNormals[c])));
     }
   }
 }

@@ -163,8 +163,8 @@ void ONEMODEL::UpdatePoints(std::span<const BASICJOINT> with) {
   for (MODELVERTEX& v : vertexBuffer) {
     if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= with.size()) continue;
     const MATRIX& m = with[v.boneId].absolute;
-    v.position = MatrixTranslatePoint(m, MatrixRotatePoint(m, v.position));
-    v.normal = MatrixRotatePoint(m, v.normal);
+    v.position = SkinPoint(m, v.position);
+    v.normal = SkinNormal(m, v.normal);
   }
 }
 
@@ -172,8 +172,8 @@ void ONEMODEL::RevertPoints(std::span<const BASICJOINT> with) {
   for (MODELVERTEX& v : vertexBuffer) {
     if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= with.size()) continue;
     const MATRIX& m = with[v.boneId].absolute;
-    v.position = MatrixInverseRotatePoint(m, MatrixInverseTranslatePoint(m, v.position));
-    v.normal = MatrixInverseRotatePoint(m, v.normal);
+    v.position = UnskinPoint(m, v.position);
+    v.normal = UnskinNormal(m, v.normal);
   }
 }
 

@@ -1,39 +1,12 @@
 #include "tests/models/ModelTestSupport.h"
 
-#include <cstdlib>
-#include <new>
-
 #include "util/Diagnostics.h"
 #include "util/MemoryStream.h"
 
 namespace {
 std::vector<std::string> g_messages;
-size_t g_allocCalls = 0;
-size_t g_allocBytes = 0;
 void Record(const char* message) { g_messages.emplace_back(message); }
 }  // namespace
-
-// Counting replacements of the global allocation functions: the playback
-// tests check that a frame allocates nothing, the loader tests that nothing
-// is allocated from a count the stream cannot hold.
-void* operator new(size_t size) {
-  ++g_allocCalls;
-  g_allocBytes += size;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-
-void ResetAllocations() {
-  g_allocCalls = 0;
-  g_allocBytes = 0;
-}
-
-AllocationCount Allocations() { return {g_allocCalls, g_allocBytes}; }
 
 ReportRecorder::ReportRecorder() {
   g_messages.clear();

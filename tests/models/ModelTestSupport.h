@@ -21,15 +21,6 @@ class ReportRecorder {
   void clear();
 };
 
-// Heap allocations made by operator new in this test program since the last
-// ResetAllocations.
-struct AllocationCount {
-  size_t calls = 0;
-  size_t bytes = 0;
-};
-void ResetAllocations();
-AllocationCount Allocations();
-
 // Loads `bytes` through LoadFromFStream from a memory stream.
 bool LoadBytes(MS3D* model, const std::string& bytes);
 

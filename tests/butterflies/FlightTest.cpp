@@ -1,0 +1,404 @@
+// One butterfly's flight, frame by frame, in the scene's 16:9 view (set
+// without OpenGL): steering, keeping in view, landing, resting, taking off,
+// targets, and the order of the random draws.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "butterflies/ONEBFLY.h"
+#include "butterflies/ONEPARTICLE.h"
+#include "datafiles/BFLYDATA.h"
+#include "tests/butterflies/FlockWatcher.h"
+#include "tests/support/SceneView.h"
+#include "util/Frustum.h"
+
+namespace {
+
+constexpr float kDt = 1.0f / 60.0f;
+
+// The first n values rand() gives after srand(seed), leaving the generator
+// seeded with `seed` again.
+std::vector<int> Draws(unsigned seed, int n) {
+  std::srand(seed);
+  std::vector<int> r(n);
+  for (int& v : r) v = std::rand();
+  std::srand(seed);
+  return r;
+}
+
+void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, double tol) {
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], tol) << i;
+}
+
+// A type as far as the flight model reads it: size, radius, wing joints.
+BFLYDATA* FlightType(float size, float radius) {
+  static BFLYDATA data;
+  data.size = size;
+  data.radius = radius;
+  data.wingLeftJoint = 0;
+  data.wingRightJoint = 0;
+  return &data;
+}
+
+// A butterfly flying straight ahead along `heading` (yaw, degrees) at a
+// steady speed with no lift, far from needing a new target.
+ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f) {
+  ONEBFLY b;
+  b.bflyData = FlightType(size, radius);
+  b.action = ONEBFLY::kFlying;
+  b.position = at;
+  b.angles = {0, yaw, 0};
+  b.orientation = MatrixFromAngle(b.angles);
+  b.direction = MatrixPointMultiply(b.orientation, {0, 0, 1});
+  b.throttle = b.throttleTarget = 1.5f;
+  b.airSpeed = b.targetAirSpeed = 1.5f * (0.5f * size + 0.5f) * 40.0f;  // speed factor 1
+  b.lift = 0.0f;
+  b.targetTimer = 10.0f;
+  b.landTimer = 5.0f;
+  b.target = AddVectors(at, ScaleVector(b.direction, 30.0));
+  return b;
+}
+
+class Flight : public ::testing::Test {
+ protected:
+  void SetUp() override { SetSceneFrustum(1920, 1080); }
+};
+
+}  // namespace
+
+TEST_F(Flight, ConstructionResetAndActions) {
+  {
+    const ONEBFLY b;
+    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
+    EXPECT_EQ(b.airSpeed, 2.0f);
+    EXPECT_EQ(b.targetAirSpeed, 2.0f);
+    EXPECT_EQ(b.throttle, 1.0f);
+    EXPECT_EQ(b.throttleTarget, 1.0f);
+    EXPECT_EQ(b.targetTimer, 0.0f);
+    EXPECT_EQ(b.bflyData, nullptr);
+    EXPECT_EQ(b.wingSpeed, 10.0f);
+    EXPECT_EQ(b.lift, -100.0f);
+    EXPECT_EQ(b.landTimer, 5.0f);
+    EXPECT_TRUE(b.landFrom.IsEqualTo(QUAT{}));
+    EXPECT_FALSE(b.entered);
+    ExpectMatrixNear(b.wingMatrix, MATRIX{}, 0);
+  }
+  {
+    // Landing draws the rest time, then the resting wing opening.
+    const std::vector<int> r = Draws(11, 3);
+    ONEBFLY b;
+    b.wingTimer = 3.0f;
+    b.SetAction(ONEBFLY::kLanded);
+    EXPECT_EQ(b.action, ONEBFLY::kLanded);
+    EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f);
+    EXPECT_EQ(b.wingTimer, 0.0f);
+    EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
+    EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
+  }
+  {
+    const std::vector<int> r = Draws(12, 2);
+    ONEBFLY b;
+    b.throttle = 2.0f;
+    b.airSpeed = 9.0f;
+    b.SetAction(ONEBFLY::kFlying);
+    EXPECT_EQ(b.targetTimer, 10.0f);
+    EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
+    EXPECT_EQ(b.throttle, 1.0f);
+    EXPECT_EQ(b.airSpeed, 0.0f);
+    EXPECT_EQ(std::rand(), r[1]) << "exactly one draw";
+  }
+  {
+    const std::vector<int> r = Draws(13, 1);
+    ONEBFLY b;
+    b.targetTimer = 4.0f;
+    b.SetAction(7);
+    EXPECT_EQ(b.action, 7);
+    EXPECT_EQ(b.targetTimer, 4.0f);
+    b.position = {1, 2, 3};
+    b.entered = true;
+    b.action = ONEBFLY::kFlying;
+    b.Reset();
+    EXPECT_TRUE(CompareVectors(b.position, {0, 0, 0}));
+    EXPECT_FALSE(b.entered);
+    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
+    EXPECT_EQ(b.airSpeed, 6.0f);
+    EXPECT_EQ(std::rand(), r[0]) << "no draws";
+    EXPECT_FALSE(b.CheckCollision(&b, 1, kDt));
+  }
+}
+
+TEST_F(Flight, RelativeDestAndSteering) {
+  {
+    ONEBFLY b;
+    b.position = {1, 2, 3};
+    EXPECT_TRUE(CompareVectors(b.RelativeDest({1, 2, 3}), {0, 0, 0}));
+    const VECTOR3D a = b.RelativeDest({1, 2, 13});  // straight ahead
+    EXPECT_NEAR(a.z, -100.0f, 1e-4f);
+    // Turned a quarter to +x, the same point lies on its left.
+    b.orientation = MatrixFromAngle({0, 90, 0});
+    const VECTOR3D c = b.RelativeDest({1, 2, 13});
+    EXPECT_NEAR(c.x, 100.0f, 1e-3f);
+    EXPECT_NEAR(c.z, 0.0f, 1e-3f);
+  }
+  {
+    // At its target: the zero vector gives +30 on both axes.
+    ONEBFLY b;
+    b.TurnToTarget(30, kDt);
+    EXPECT_EQ(b.desiredTurnRate.x, 30.0f);
+    EXPECT_EQ(b.desiredTurnRate.y, 30.0f);
+    EXPECT_EQ(b.desiredTurnRate.z, 0.0f);
+    EXPECT_FLOAT_EQ(b.turnRate.y, 30.0f * kDt);
+    EXPECT_FLOAT_EQ(b.angles.y, 30.0f * kDt * kDt);
+    ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 0);
+    const VECTOR3D d = MatrixPointMultiply(b.orientation, {0, 0, 1});
+    EXPECT_TRUE(CompareVectors(b.direction, d));
+  }
+  {
+    // Ahead and nearly lined up: no turn; a little off: half the rate;
+    // behind: the full rate whatever the offset.
+    ONEBFLY b;
+    b.target = {-2, 0, 50};
+    b.TurnToTarget(30, kDt);
+    EXPECT_EQ(b.desiredTurnRate.y, 0.0f);
+    EXPECT_EQ(b.desiredTurnRate.x, 0.0f);
+    b.target = {-6, 12, 50};
+    b.TurnToTarget(30, kDt);
+    EXPECT_EQ(b.desiredTurnRate.y, -15.0f) << "target on the -x side";
+    EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "target above: pitch up";
+    b.angles = {};
+    b.orientation = MATRIX{};
+    b.target = {-1, 0, -50};
+    b.TurnToTarget(30, kDt);
+    EXPECT_EQ(b.desiredTurnRate.y, -30.0f);
+  }
+  {
+    // Pitching further from level is cut near the limit.
+    for (const auto& [pitch, factor] : {std::pair{32.0f, 0.5f}, {37.0f, 0.25f}, {42.0f, 0.0f}}) {
+      ONEBFLY b;
+      b.angles = {pitch, 0, 0};
+      b.orientation = MatrixFromAngle(b.angles);
+      b.target = {0, 100, 0};  // far above and behind
+      b.TurnToTarget(30, kDt);
+      EXPECT_EQ(b.desiredTurnRate.x, 30.0f * factor) << pitch;
+      b.angles = {-pitch, 0, 0};
+      b.orientation = MatrixFromAngle(b.angles);
+      b.TurnToTarget(30, kDt);
+      EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "back towards level is never cut";
+    }
+  }
+  {
+    // Angles wrap once past 360; pitch is held within 45; roll levels out
+    // at 300 degrees per second.
+    ONEBFLY b;
+    b.angles = {90, 365, 2};
+    b.TurnToTarget(30, kDt);
+    EXPECT_EQ(b.angles.x, 45.0f);
+    EXPECT_NEAR(b.angles.y, 5.0f, 0.01f);
+    EXPECT_EQ(b.angles.z, 0.0f);
+    b.angles.z = -10.0f;
+    b.TurnToTarget(30, kDt);
+    EXPECT_NEAR(b.angles.z, -5.0f, 1e-4f);
+  }
+}
+
+TEST_F(Flight, FlyingKeepsInView) {
+  {
+    // One frame: throttle and speed approach their goals, then the move
+    // along the heading and the lift.
+    ONEBFLY b = Cruising({0, 0, 0}, 0);
+    b.throttleTarget = 2.0f;
+    b.airSpeed = 10.0f;
+    b.lift = 50.0f;
+    b.Move(nullptr, 0, 0.5f, kDt);
+    const float throttle = 1.5f + (2.0f - 1.5f) * kDt;
+    const float speed = 10.0f + (60.0f - 10.0f) * kDt;
+    EXPECT_FLOAT_EQ(b.throttle, throttle);
+    EXPECT_FLOAT_EQ(b.airSpeed, speed);
+    EXPECT_FLOAT_EQ(b.targetAirSpeed, throttle * 0.5f * 1.0f * 40.0f);
+    EXPECT_FLOAT_EQ(b.position.z, speed * kDt);
+    EXPECT_FLOAT_EQ(b.position.y, 50.0f * kDt * 0.5f);
+    EXPECT_TRUE(b.entered);
+    EXPECT_FLOAT_EQ(b.landTimer, 5.0f - kDt);
+  }
+  {
+    // Outside and not yet entered: the move is made; entering is noted the
+    // first frame the doubled sphere reaches in.
+    ONEBFLY b = Cruising({150, 0, 0}, -90);
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_FALSE(b.entered);
+    EXPECT_LT(b.position.x, 150.0f);
+    for (int i = 0; i < 600 && !b.entered; ++i) b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_TRUE(b.entered);
+    EXPECT_TRUE(SphereInFrustum(b.position, 2 * b.bflyData->radius));
+  }
+  {
+    // Entered: a move that would take the doubled sphere out is not made,
+    // and the lift is lost.
+    ONEBFLY b = Cruising({0, 0, 0}, 90);
+    b.entered = true;
+    b.lift = 80.0f;
+    // Just inside the right plane at z = 0: x = 60 tan 22.5 * 16/9.
+    const float edge = 60.0f * std::tan(22.5f * static_cast<float>(kPi) / 180) * 16 / 9;
+    const float cosine = std::cos(std::atan(edge / 60.0f));
+    b.position = {edge + 4.0f / cosine - 0.05f, 0, 0};
+    const VECTOR3D before = b.position;
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_TRUE(CompareVectors(b.position, before));
+    EXPECT_EQ(b.lift, 0.0f);
+  }
+}
+
+TEST_F(Flight, DepthLimitsAndLanding) {
+  {
+    // Held at the back limit while landing is not yet allowed.
+    ONEBFLY b = Cruising({0, 0, -39.9f}, 180);
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.position.z, -40.0f);
+    EXPECT_EQ(b.action, ONEBFLY::kFlying);
+  }
+  {
+    // Lands on the back limit: rest, wing opening and roll drawn in that
+    // order; the pose faces the camera; the turn into it starts.
+    ONEBFLY b = Cruising({0, 5, -39.9f}, 180);
+    b.landTimer = kDt / 2;
+    b.target = {0, 5, -20};
+    const std::vector<int> r = Draws(21, 4);
+    b.Move(nullptr, 0, 1.0f, kDt);
+    ASSERT_EQ(b.action, ONEBFLY::kLanded);
+    EXPECT_EQ(b.position.z, -40.0f);
+    EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f - kDt);
+    EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
+    EXPECT_EQ(b.angles.x, 90.0f);
+    EXPECT_EQ(b.angles.y, 180.0f);
+    EXPECT_EQ(b.angles.z, static_cast<float>(r[2] % 90 - 45));
+    EXPECT_EQ(b.landBlend, 0.0f);
+    const QUAT pose = QuatFromMatrix(MatrixFromAngle(b.angles));
+    EXPECT_TRUE(b.landTo.IsEqualTo(pose));
+    // Turned from the orientation it flew with in this frame.
+    EXPECT_TRUE(b.landFrom.IsEqualTo(QuatFromMatrix(b.orientation)));
+    EXPECT_EQ(std::rand(), r[3]) << "no new target in the landing frame";
+  }
+  {
+    // The front limit lands facing away from the camera.
+    ONEBFLY b = Cruising({0, 0, 31.9f}, 0);
+    b.landTimer = -1.0f;
+    b.target = {0, 0, 0};
+    b.Move(nullptr, 0, 1.0f, kDt);
+    ASSERT_EQ(b.action, ONEBFLY::kLanded);
+    EXPECT_EQ(b.position.z, 32.0f);
+    EXPECT_EQ(b.angles.y, 0.0f);
+  }
+  {
+    // Near the edge of the view (centre less than half a radius inside):
+    // no landing, another try 2 to 7 s later.
+    const float edge = 100.0f * std::tan(22.5f * static_cast<float>(kPi) / 180) * 16 / 9;
+    ONEBFLY b = Cruising({edge - 1.0f, 0, -39.9f}, 180, 1.0f, 10.0f);
+    b.landTimer = -1.0f;
+    b.target = {edge - 1.0f, 0, -20};
+    const std::vector<int> r = Draws(22, 1);
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.action, ONEBFLY::kFlying);
+    EXPECT_EQ(b.position.z, -40.0f);
+    EXPECT_EQ(b.landTimer, static_cast<float>(r[0] % 6 + 2));
+  }
+}
+
+TEST_F(Flight, NewTargets) {
+  {
+    // Draws r1, r2, r3 go to z, y, x; then the effort goal.
+    ONEBFLY b = Cruising({0, 0, 0}, 0);
+    b.targetTimer = kDt / 2;
+    const std::vector<int> r = Draws(31, 5);
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.targetTimer, 10.0f);
+    EXPECT_FLOAT_EQ(b.target.z, (r[0] % 400) / 10.0f - 20.0f);
+    EXPECT_FLOAT_EQ(b.target.y, (r[1] % 800) / 10.0f - 40.0f);
+    EXPECT_FLOAT_EQ(b.target.x, (r[2] % 800) / 10.0f - 40.0f);
+    EXPECT_FLOAT_EQ(b.throttleTarget, (r[3] % 200) / 100.0f + 0.5f);
+    EXPECT_EQ(std::rand(), r[4]);
+  }
+  {
+    // Within 10 * sizeScale of the target: a new one at once (size 0.7:
+    // 8.5 units).
+    ONEBFLY b = Cruising({0, 0, 0}, 0, 0.7f);
+    b.target = {0, 0, 10.0f};
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.targetTimer, 10.0f - kDt);
+    b.target = {0, 0, b.position.z + 8.4f};
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.targetTimer, 10.0f);
+  }
+  {
+    // Out of sight (a sphere of 5 does not reach in): a new target every
+    // frame.
+    ONEBFLY b = Cruising({200, 0, 0}, 0);
+    for (int i = 0; i < 3; ++i) {
+      b.targetTimer = 5.0f;
+      b.Move(nullptr, 0, 1.0f, kDt);
+      EXPECT_EQ(b.targetTimer, 10.0f);
+    }
+  }
+}
+
+TEST_F(Flight, RestsAndTakesOff) {
+  ONEBFLY b = Cruising({3, 4, -40}, 180);
+  b.landTimer = -1.0f;
+  b.target = {3, 4, -20};
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kLanded);
+  const VECTOR3D seat = b.position;
+  const QUAT from = b.landFrom, to = b.landTo;
+
+  // The turn into the pose takes 0.1 s; the butterfly does not move.
+  float blend = 0.0f;
+  for (int i = 0; i < 6; ++i) {
+    b.Move(nullptr, 0, 1.0f, kDt);
+    blend = std::min(1.0f, blend + 10.0f * kDt);
+    EXPECT_EQ(b.landBlend, blend);
+    ExpectMatrixNear(b.orientation, QuatToRotationMatrix(QuatSlerp(&from, &to, blend)), 1e-12);
+    EXPECT_TRUE(CompareVectors(b.position, seat));
+  }
+  EXPECT_EQ(b.landBlend, 1.0f);
+  ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
+
+  // Take-off when the rest is over: effort goal first, then the landing
+  // delay; away from the back limit.
+  b.targetTimer = kDt / 2;
+  b.direction = {0.25f, 0.5f, -0.8f};
+  const std::vector<int> r = Draws(41, 3);
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kFlying);
+  EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
+  EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
+  EXPECT_EQ(b.lift, 0.0f);
+  EXPECT_EQ(b.wingTimer, 0.0f);
+  EXPECT_EQ(b.wingTarget.z, 140.0f);
+  EXPECT_EQ(b.airSpeed, 0.0f);
+  EXPECT_TRUE(CompareVectors(b.direction, {0.25f, 0.5f, 1.0f}));
+  EXPECT_TRUE(CompareVectors(b.position, seat));
+  EXPECT_EQ(b.angles.x, 90.0f);
+  // The landing pitch is clamped in the first frame of flight.
+  b.Move(nullptr, 0, 1.0f, kDt);
+  EXPECT_EQ(b.angles.x, 45.0f);
+  EXPECT_GT(b.position.z, -40.0f);
+}
+
+TEST(Particle, ResetNearAPoint) {
+  const std::vector<int> r = Draws(71, 5);
+  ONEPARTICLE p;
+  EXPECT_FALSE(p.alive);
+  p.life = 0.2f;
+  p.Reset({10, 20, 30});
+  EXPECT_FLOAT_EQ(p.position.x, 10 + (r[0] % 100) / 100.0f - 0.5f);
+  EXPECT_FLOAT_EQ(p.position.y, 20 + (r[1] % 100) / 100.0f - 0.5f);
+  EXPECT_FLOAT_EQ(p.position.z, 30 + (r[2] % 100) / 100.0f - 0.5f);
+  EXPECT_TRUE(CompareVectors(p.velocity, {0, 5, 0}));
+  EXPECT_FLOAT_EQ(p.fade, (r[3] % 20) / 100.0f + 0.11f);
+  EXPECT_GE(p.fade, 0.11f);
+  EXPECT_LE(p.fade, 0.3f);
+  EXPECT_EQ(p.life, 1.0f);
+  EXPECT_TRUE(p.alive);
+  EXPECT_EQ(std::rand(), r[4]);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Watches a flock frame by frame and checks what must hold however long it
+// flies:
+//  - no NaN or infinity in any position, angle, rate, timer, wing or joint
+//    matrix or skinned vertex;
+//  - once a butterfly has entered, its sphere of twice its radius reaches
+//    into the view, except that the clamp to a depth limit (made after the
+//    view test of the move) may leave it beyond the planes by up to the
+//    frame's depth step; a launched butterfly's z stays within -40 and 32;
+//  - a butterfly lands only on a depth limit, with landTimer run out and its
+//    centre half a radius inside the view, rests 1.0 to 10.9 s without
+//    moving, and takes off when its rest time is over;
+//  - wing angles stay within 0 and 140 degrees about z, turn rates within
+//    30 degrees per second, pitch within 45 degrees in flight (from the
+//    frame after take-off).
+// Call Check after every AQUARIUM::Move with the frame's dt.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "butterflies/AQUARIUM.h"
+
+struct FlockCounts {
+  int64_t frames = 0;
+  int64_t launches = 0;
+  int64_t landings = 0;
+  int64_t takeOffs = 0;
+  int64_t enteredFrames = 0;  // butterfly-frames after entering
+  int64_t landedFrames = 0;   // butterfly-frames spent landed
+  int64_t strokes = 0;        // wing strokes started in flight
+  // Butterfly-frames an entered butterfly stood beyond the view after the
+  // clamp to a depth limit.
+  int64_t outsideAfterClamp = 0;
+};
+
+class FlockWatcher {
+ public:
+  // False with the first broken rule in `why`.
+  bool Check(const AQUARIUM& aquarium, float dt, std::string* why);
+  // Forget the butterflies (after the aquarium was rebuilt); the counts go
+  // on.
+  void Restart() { tracks_.clear(); }
+
+  FlockCounts counts;
+
+ private:
+  struct Track {
+    int32_t action = 0;
+    VECTOR3D position;
+    float targetTimer = 0.0f;
+    float wingTimer = 0.0f;
+    VECTOR3D wingTarget;
+    VECTOR3D landedAt;
+  };
+  std::vector<Track> tracks_;
+};
+
+// One butterfly against the rules that need no history (finite values and
+// ranges); used by the watcher and by tests of single frames. `depthStep`
+// bounds how far a frame's move goes (world units).
+bool CheckButterflyState(const ONEBFLY& bfly, std::string* why, float depthStep);
+
+// The farthest a butterfly of these tests flies in a frame of dt seconds:
+// 2.49 (effort) x 40 x speed factor (0.75) x size scale (about 1), with room.
+inline float FrameStep(float dt) { return 80.0f * dt; }

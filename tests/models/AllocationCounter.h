@@ -1,0 +1,14 @@
+#pragma once
+// Counts the heap allocations of this test program (the global operator new
+// is replaced). Kept in a program of its own, without OpenGL, whose driver
+// allocates through its own paths.
+#include <cstddef>
+
+struct AllocationCount {
+  size_t calls = 0;
+  size_t bytes = 0;
+};
+
+// Allocations made since the last ResetAllocations.
+void ResetAllocations();
+AllocationCount Allocations();
