@@ -5,7 +5,8 @@
 #include <vector>
 
 // Saves `rgba` (width * height RGBA pixels, bottom row first, as glReadPixels
-// returns them) as an 8-bit RGBA PNG at `path`, top row first. Creates the
+// returns them) as an 8-bit RGB PNG at `path`, top row first. The alpha
+// channel is left out, as a screen shows only the colour. Creates the
 // missing folders of the path. False when the sizes disagree or the file
 // cannot be written.
-bool WriteRgbaPng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
+bool WriteFramePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
