@@ -117,10 +117,9 @@ int InfoButterfly(const std::string& path, bool json, float size, std::ostream& 
   MS3D model;
   const bool modelOk = file.SeekLump(0) && model.LoadFromFStream(&file.stream);
   std::string problem;
-  OffscreenGL gl;
   BFLYDATA data;
   bool loaded = false;
-  if (!MakeGLContext(&gl, 16, 16, &problem)) {
+  if (!ToolGL(16, 16, &problem)) {
     err << path << ": " << problem << "\n";
   } else {
     loaded = data.Load(&file, size);

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kCell = 240;        // pixels per butterfly view
 constexpr int kHeader = 44;       // pixels above the cells
+constexpr int kMaxSheetTextures = 20;  // keeps the sheet within GL's buffer sizes
 constexpr float kAngles[] = {0.0f, 45.0f, 90.0f, 140.0f};
 const char* const kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
@@ -93,19 +94,18 @@ void Backdrop(float top[3], float bottom[3]) {
   glEnable(GL_LIGHTING);
 }
 
-// The colour buffer as top-first RGB rows.
-std::vector<uint8_t> ReadRgb(const OffscreenGL& gl) {
-  const std::vector<uint8_t> rgba = gl.ReadPixels();
-  const int w = gl.width(), h = gl.height();
-  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const size_t src = (static_cast<size_t>(h - 1 - y) * w + x) * 4;
-      const size_t dst = (static_cast<size_t>(y) * w + x) * 3;
-      rgb[dst] = rgba[src];
-      rgb[dst + 1] = rgba[src + 1];
-      rgb[dst + 2] = rgba[src + 2];
-    }
+// The lower-left width x height pixels of the colour buffer as top-first
+// RGB rows.
+std::vector<uint8_t> ReadRgb(const OffscreenGL& gl, int width, int height) {
+  (void)gl;
+  std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  std::vector<uint8_t> rgb(bottomUp.size());
+  const size_t row = static_cast<size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>((height - 1 - y) * row), row,
+                rgb.begin() + static_cast<std::ptrdiff_t>(y * row));
   }
   return rgb;
 }
@@ -146,16 +146,17 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     err << path << ": not a readable butterfly type (magic, length check, version or flags)\n";
     return 1;
   }
-  const int probeTextures =
-      static_cast<int>(file.directory.size()) - (file.header.hasAlphaLump ? 2 : 1);
+  const int probeTextures = std::min(
+      kMaxSheetTextures,
+      static_cast<int>(file.directory.size()) - (file.header.hasAlphaLump ? 2 : 1));
   const std::vector<View> views = Views();
   const int rows = std::max(1, probeTextures) * static_cast<int>(views.size());
   const int width = kCell * 4;
   const int height = kHeader + kCell * rows;
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, width, height, &problem)) {
+  OffscreenGL* gl = ToolGL(width, height, &problem);
+  if (!gl) {
     err << path << ": " << problem << "\n";
     return 1;
   }
@@ -179,7 +180,12 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
   SceneState();
   float top[3] = {0.55f, 0.80f, 0.88f};
   float bottom[3] = {0.20f, 0.50f, 0.66f};
-  for (int k = 0; k < data.textureCount; ++k) {
+  const int shown = std::min(data.textureCount, kMaxSheetTextures);
+  if (shown < data.textureCount) {
+    err << path << ": warning: the sheet shows the first " << shown << " of "
+        << data.textureCount << " textures\n";
+  }
+  for (int k = 0; k < shown; ++k) {
     for (MODELMATERIAL& m : bfly.materials) m.texId = data.textures[static_cast<size_t>(k)].texID;
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
@@ -211,7 +217,7 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     }
   }
   glFinish();
-  std::vector<uint8_t> rgb = ReadRgb(gl);
+  std::vector<uint8_t> rgb = ReadRgb(*gl, width, height);
   TextRenderer font;
   std::string fontError;
   font.Open(kFont, &fontError);
@@ -223,7 +229,7 @@ int PreviewButterfly(const std::string& path, const std::string& output, float s
     Label(&rgb, width, font, "wings " + std::to_string(static_cast<int>(kAngles[c])) + "\xC2\xB0",
           12, c * kCell + 8, 26, 60);
   }
-  for (int k = 0; k < data.textureCount; ++k) {
+  for (int k = 0; k < shown; ++k) {
     for (size_t v = 0; v < views.size(); ++v) {
       const int row = k * static_cast<int>(views.size()) + static_cast<int>(v);
       Label(&rgb, width, font, "texture " + std::to_string(k) + ", " + views[v].name, 11, 6,
@@ -253,9 +259,9 @@ int PreviewResource(const std::string& path, const std::string& output, bool for
   const int width = 1040;
   const int height = kBand * 3;
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, width, height, &problem)) {
+  OffscreenGL* gl = ToolGL(width, height, &problem);
+  if (!gl) {
     err << path << ": " << problem << "\n";
     return 1;
   }
@@ -317,7 +323,7 @@ int PreviewResource(const std::string& path, const std::string& output, bool for
     glDisable(GL_TEXTURE_2D);
   }
   glFinish();
-  const std::vector<uint8_t> rgb = ReadRgb(gl);
+  const std::vector<uint8_t> rgb = ReadRgb(*gl, width, height);
   if (!force && FileExists(output)) {
     err << output << ": exists (use --force to replace it)\n";
     return 1;

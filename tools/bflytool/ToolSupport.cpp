@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -65,10 +66,12 @@ void MessageCapture::Clear() {
   if (g_messages) g_messages->clear();
 }
 
-bool MakeGLContext(OffscreenGL* gl, int width, int height, std::string* error) {
-  if (gl->Create(width, height)) return true;
-  *error = "no offscreen OpenGL context: " + gl->error();
-  return false;
+OffscreenGL* ToolGL(int width, int height, std::string* error) {
+  static OffscreenGL& gl = *new OffscreenGL;
+  if (gl.width() >= width && gl.height() >= height && gl.MakeCurrent()) return &gl;
+  if (gl.Create(std::max(width, gl.width()), std::max(height, gl.height()))) return &gl;
+  *error = "no offscreen OpenGL context: " + gl.error();
+  return nullptr;
 }
 
 bool FileExists(const std::string& path) {

@@ -28,9 +28,12 @@ class MessageCapture {
   void Clear();
 };
 
-// A hidden GL context made current, for building textures; false with
-// `error` set when none can be made.
-bool MakeGLContext(OffscreenGL* gl, int width, int height, std::string* error);
+// The process's hidden GL context, made current with a colour buffer of at
+// least width x height pixels, for building textures and rendering; null
+// with `error` set when none can be made. Deliberately never destroyed:
+// tearing Mesa down at exit only leaves its own allocations behind for leak
+// checkers to report.
+OffscreenGL* ToolGL(int width, int height, std::string* error);
 
 bool FileExists(const std::string& path);
 bool ReadFile(const std::string& path, std::string* bytes);

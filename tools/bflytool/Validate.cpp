@@ -41,9 +41,8 @@ std::vector<Finding> CheckButterfly(const std::string& path) {
     findings.push_back({false, "warning: the display name fills all 40 bytes; the saver shows 39"});
   }
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, 16, 16, &problem)) {
+  if (!ToolGL(16, 16, &problem)) {
     findings.push_back({true, problem});
     return findings;
   }
@@ -69,9 +68,8 @@ std::vector<Finding> CheckButterfly(const std::string& path) {
 std::vector<Finding> CheckResourcePack(const std::string& path) {
   std::vector<Finding> findings;
   MessageCapture capture;
-  OffscreenGL gl;
   std::string problem;
-  if (!MakeGLContext(&gl, 16, 16, &problem)) {
+  if (!ToolGL(16, 16, &problem)) {
     findings.push_back({true, problem});
     return findings;
   }

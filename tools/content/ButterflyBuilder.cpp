@@ -212,7 +212,7 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
             const float k = std::sqrt(std::max(0.0f, 1.0f - (2.0f * a - 1.0f) * (2.0f * a - 1.0f)));
             return point2d{tr * k, tr * 1.12f * k};
           },
-          12, 14, kThoraxCols);
+          10, 10, kThoraxCols);
   // Head: a ball in front of the thorax.
   const float hr = 0.032f * S;
   const float hz = tl + hr * 0.7f;
@@ -221,7 +221,7 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
             const float k = std::sqrt(std::max(0.0f, 1.0f - (2.0f * a - 1.0f) * (2.0f * a - 1.0f)));
             return point2d{hr * 1.08f * k, hr * k};
           },
-          10, 12, kHeadCols);
+          8, 10, kHeadCols);
   // Abdomen: thin, tapering, curving slightly down towards its tip.
   const float al = look.abdomenLength * S;
   const float ar = look.abdomenRadius * S;
@@ -229,10 +229,12 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
   AddTube(model, group,
           [&](float a) { return VECTOR3D{0.0f, -0.006f * S - 0.03f * S * a * a, az - al * a}; },
           [&](float a) {
-            const float k = std::pow(std::sin(kPi * std::clamp(a, 0.0f, 1.0f)), 0.45f) * (1.0f - 0.5f * a);
+            // sin(pi) rounds to just below 0 in float: clamp before the power.
+            const float k = std::pow(std::max(0.0f, std::sin(kPi * std::clamp(a, 0.0f, 1.0f))), 0.45f) *
+                            (1.0f - 0.5f * a);
             return point2d{ar * k, ar * k};
           },
-          18, 12, kAbdomenCols);
+          14, 10, kAbdomenCols);
   // Antennae: thin, curving up and out, with clubs at the tips.
   for (float sideSign : {1.0f, -1.0f}) {
     const VECTOR3D base{sideSign * 0.012f * S, 0.026f * S, hz + 0.45f * hr};
@@ -256,7 +258,7 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
               if (a == 0.0f) r = 0.0f;
               return point2d{r, r};
             },
-            20, 6, kLimbCols);
+            12, 5, kLimbCols);
   }
   // Legs: three pairs folded under the thorax.
   for (float sideSign : {1.0f, -1.0f}) {
@@ -276,7 +278,7 @@ void AddBody(MS3DWriter* model, int group, const BodyLook& look) {
                 const float end = std::min(1.0f, std::min(a, 1.0f - a) * 16.0f);
                 return point2d{r * std::sqrt(end), r * std::sqrt(end)};
               },
-              8, 5, kLimbCols);
+              6, 4, kLimbCols);
     }
   }
 }

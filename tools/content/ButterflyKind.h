@@ -59,7 +59,7 @@ struct ButterflyKind {
   uint32_t seed = 1;        // for the noise of every texture
   Outline foreControl;      // control points of the forewing outline
   Outline hindControl;      // of the hindwing, with tails where the kind has them
-  int samplesPerSegment = 8;
+  int samplesPerSegment = 6;  // outline samples between control points
   // Optional refinement of the sampled outlines (scalloped margins).
   std::function<void(Outline* fore, Outline* hind)> refine;
   BodyLook body;

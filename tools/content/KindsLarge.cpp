@@ -197,7 +197,7 @@ ButterflyKind BlueMorphoKind() {
   ButterflyKind k;
   k.fileName = "BlueMorpho.bfly";
   k.displayName = "Blue Morpho";
-  k.modelScale = 120;
+  k.modelScale = 116;
   k.storage = TextureStorage::SharedAlpha;
   k.textureCount = 3;
   k.seed = 0x3E7A11u;
@@ -224,7 +224,7 @@ ButterflyKind TigerSwallowtailKind() {
   ButterflyKind k;
   k.fileName = "TigerSwallowtail.bfly";
   k.displayName = "Tiger Swallowtail";
-  k.modelScale = 116;
+  k.modelScale = 113;
   k.storage = TextureStorage::Plain;
   k.textureCount = 3;
   k.seed = 0x71CE4u;

@@ -119,7 +119,7 @@ ButterflyKind CabbageWhiteKind() {
   ButterflyKind k;
   k.fileName = "CabbageWhite.bfly";
   k.displayName = "Cabbage White";
-  k.modelScale = 86;
+  k.modelScale = 90;
   k.storage = TextureStorage::RunLength;
   k.textureCount = 3;
   k.seed = 0xCAB0u;

@@ -82,7 +82,7 @@ void Scallop(Outline* outline, int first, int last, int notches, float depth) {
     // Inward normal: left of the direction of travel on a counter-clockwise outline.
     const Vec2 inward{-tv * orientation, tu * orientation};
     const float s = static_cast<float>(k) / span;
-    const float d = depth * (1.0f - std::fabs(std::sin(std::numbers::pi_v<float> * notches * s)));
+    const float d = depth * (1.0f - std::fabs(std::cos(std::numbers::pi_v<float> * notches * s)));
     moved[static_cast<size_t>(i)].u += inward.u * d;
     moved[static_cast<size_t>(i)].v += inward.v * d;
   }
@@ -158,14 +158,12 @@ std::vector<std::array<int, 3>> Triangulate(const Outline& outline) {
     const int ia = remaining[static_cast<size_t>((bestEar + n - 1) % n)];
     const int ib = remaining[static_cast<size_t>(bestEar)];
     const int ic = remaining[static_cast<size_t>((bestEar + 1) % n)];
-    triangles.push_back(ccw ? std::array<int, 3>{ia, ib, ic} : std::array<int, 3>{ia, ic, ib});
+    triangles.push_back({ia, ib, ic});
     remaining.erase(remaining.begin() + bestEar);
   }
   if (remaining.size() == 3) {
     const int ia = remaining[0], ib = remaining[1], ic = remaining[2];
-    if (Cross(at(ia), at(ib), at(ic)) > 0.0f) {
-      triangles.push_back(ccw ? std::array<int, 3>{ia, ib, ic} : std::array<int, 3>{ia, ic, ib});
-    }
+    if (Cross(at(ia), at(ib), at(ic)) > 0.0f) triangles.push_back({ia, ib, ic});
   }
   return triangles;
 }

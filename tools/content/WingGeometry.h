@@ -20,7 +20,8 @@ using Outline = std::vector<Vec2>;
 Outline SampleClosedCurve(const Outline& control, int perSegment);
 
 // Moves the samples from index `first` to `last` (inclusive, wrapping) inward
-// by depth * |sin|, giving `notches` evenly spaced notches: a scalloped edge.
+// by depth * (1 - |cos|), giving `notches` evenly spaced sharp notches with
+// rounded lobes between them: a scalloped edge. The two ends stay put.
 void Scallop(Outline* outline, int first, int last, int notches, float depth);
 
 // Index of the sample nearest to `p`.
@@ -32,7 +33,7 @@ float SignedArea2(const Outline& outline);
 void MakeCounterClockwise(Outline* outline);
 
 // Ear-clipping triangulation of a simple polygon; corners are indices into
-// the outline, each triangle counter-clockwise when the outline is.
+// the outline, each triangle turning the way the outline turns.
 std::vector<std::array<int, 3>> Triangulate(const Outline& outline);
 
 bool Inside(const Outline& outline, Vec2 p);
