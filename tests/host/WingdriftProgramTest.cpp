@@ -80,7 +80,7 @@ struct Shot {
                                  static_cast<uint8_t>(c), 255});
       }
     }
-    WriteRgbaPng(std::string(WINGDRIFT_BINARY_DIR) + "/test-output/" + name, rgba, width, height);
+    WriteFramePng(std::string(WINGDRIFT_BINARY_DIR) + "/test-output/" + name, rgba, width, height);
   }
 };
 
@@ -348,21 +348,35 @@ class XProgramTest : public ProgramTest {
     return w;
   }
 
-  // The topmost window on the root that covers the whole screen and is
-  // shown; 0 when there is none.
-  Window SaverWindow() {
+  // The topmost shown window on the root of the given size; 0 when there
+  // is none.
+  Window ViewableWindow(int width, int height) {
     Window rootReturn = 0, parent = 0, *children = nullptr, found = 0;
     unsigned count = 0;
     XQueryTree(display_, DefaultRootWindow(display_), &rootReturn, &parent, &children, &count);
     for (unsigned i = count; i-- > 0 && found == 0;) {
       XWindowAttributes a{};
       if (XGetWindowAttributes(display_, children[i], &a) && a.map_state == IsViewable &&
-          a.width == kWidth && a.height == kHeight) {
+          a.width == width && a.height == height) {
         found = children[i];
       }
     }
     if (children != nullptr) XFree(children);
     return found;
+  }
+  // The full-screen saver's window.
+  Window SaverWindow() { return ViewableWindow(kWidth, kHeight); }
+
+  void SendKey(Window window, KeySym key) {
+    XEvent e{};
+    e.xkey.type = KeyPress;
+    e.xkey.display = display_;
+    e.xkey.window = window;
+    e.xkey.root = DefaultRootWindow(display_);
+    e.xkey.keycode = XKeysymToKeycode(display_, key);
+    e.xkey.same_screen = True;
+    XSendEvent(display_, window, True, KeyPressMask, &e);
+    XSync(display_, False);
   }
 
   Shot ShotOf(int x, int y, int width, int height) {
@@ -446,15 +460,7 @@ TEST_F(XProgramTest, FullScreenEndsOnPointerMotionOrKey) {
       saver = SaverWindow();
       return saver != 0 && ShowsPicture(ShotOf(0, 0, kWidth, kHeight), Quadrant);
     }));
-    XEvent key{};
-    key.xkey.type = KeyPress;
-    key.xkey.display = display_;
-    key.xkey.window = saver;
-    key.xkey.root = root;
-    key.xkey.keycode = XKeysymToKeycode(display_, XK_space);
-    key.xkey.same_screen = True;
-    XSendEvent(display_, saver, True, KeyPressMask, &key);
-    XSync(display_, False);
+    SendKey(saver, XK_space);
     ASSERT_TRUE(p.Wait(5.0)) << "still running after a key press";
     EXPECT_EQ(p.status(), 0);
   }
@@ -522,6 +528,33 @@ TEST_F(XProgramTest, WindowIdAndRootWindowEndOnSignals) {
     shot.Save("root-window.png");
     EXPECT_TRUE(flew) << "butterflies on the root window; see test-output/root-window.png";
     ExpectQuietExitOn(p, SIGINT);
+  }
+}
+
+TEST_F(XProgramTest, PreviewEndsOnQAndAnyModeOnALostServer) {
+  {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start({kProgram, "--preview"}, Env(server_.name())));
+    Window preview = 0;
+    ASSERT_TRUE(WaitFor(10, [&] {
+      preview = ViewableWindow(400, 300);
+      return preview != 0 && ShowsPicture(ShotOf(0, 0, 400, 300), Quadrant);
+    })) << "a 400x300 preview showing the desktop";
+    SendKey(preview, XK_q);
+    ASSERT_TRUE(p.Wait(5.0)) << "still running after q";
+    EXPECT_EQ(p.status(), 0);
+    EXPECT_EQ(p.Stderr(), "");
+  }
+  {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start({kProgram, "--window", "200x100"}, Env(server_.name())));
+    ASSERT_TRUE(WaitFor(10, [&] { return ViewableWindow(200, 100) != 0; }));
+    XCloseDisplay(display_);
+    display_ = nullptr;
+    server_.Stop();
+    ASSERT_TRUE(p.Wait(5.0)) << "still running without its X server";
+    EXPECT_EQ(p.status(), 0);
+    EXPECT_EQ(p.Stderr(), "");
   }
 }
 
