@@ -10,6 +10,7 @@
 
 #include "host/FrameSink.h"
 #include "host/WingdriftView.h"
+#include "platform/GLDriverPin.h"
 #include "platform/DesktopPicture.h"
 #include "platform/ManualClock.h"
 #include "platform/OffscreenGL.h"
@@ -53,6 +54,7 @@ int Record(const RecordOptions& options, bool quiet) {
   if (!gl.Create(options.width, options.height)) {
     return Fail("cannot create an offscreen OpenGL context: " + gl.error());
   }
+  KeepGLDriversLoaded();
 
   bool recording = false;
   bool sinkFailed = false;

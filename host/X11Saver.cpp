@@ -12,6 +12,7 @@
 
 #include "host/WingdriftView.h"
 #include "platform/DesktopPicture.h"
+#include "platform/GLDriverPin.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ResourceFolder.h"
 #include "platform/RunLoop.h"
@@ -141,6 +142,7 @@ int RunOnX11(const CommandLine& commandLine) {
       slots.push_back(std::move(slot));
     }
     windows.clear();
+    KeepGLDriversLoaded();
 
     if (status == 0) {
       for (Slot& s : slots) {
