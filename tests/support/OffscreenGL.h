@@ -1,3 +1,4 @@
 #pragma once
-// The offscreen context lives with the tools, which render previews with it.
-#include "tools/OffscreenGL.h"
+// The offscreen context lives with the platform layer, which renders with it
+// when there is no display.
+#include "platform/OffscreenGL.h"

@@ -1,4 +1,4 @@
-#include "tools/OffscreenGL.h"
+#include "platform/OffscreenGL.h"
 
 #include <EGL/eglext.h>
 #include <GL/gl.h>

@@ -1,0 +1,169 @@
+#include "host/CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/X11Window.h"
+
+namespace {
+
+constexpr int kMaxSide = 16384;         // pixels
+constexpr double kMaxSeconds = 3600.0;  // one hour of frames is plenty
+
+bool IsOption(const char* arg) { return arg[0] == '-' && arg[1] != '\0'; }
+
+bool ParseInt(const char* text, int* out) {
+  if (text[0] < '0' || text[0] > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 1 || v > kMaxSide) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+bool CommandLine::ParseSize(const char* text, int* width, int* height) {
+  if (text == nullptr) return false;
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) x = std::strchr(text, 'X');
+  if (x == nullptr) return false;
+  const std::string w(text, static_cast<size_t>(x - text));
+  int wv = 0, hv = 0;
+  if (!ParseInt(w.c_str(), &wv) || !ParseInt(x + 1, &hv)) return false;
+  *width = wv;
+  *height = hv;
+  return true;
+}
+
+bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
+  bool modeGiven = false;
+  bool recordOptions = false;
+  auto setMode = [&](Mode m, const char* arg) {
+    if (modeGiven) {
+      *error = std::string("'") + arg + "' cannot be combined with another mode";
+      return false;
+    }
+    modeGiven = true;
+    mode = m;
+    return true;
+  };
+  auto needValue = [&](int i, const char* arg) {
+    if (i + 1 >= argc) {
+      *error = std::string("'") + arg + "' needs a value";
+      return false;
+    }
+    return true;
+  };
+
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      if (!setMode(Mode::Help, arg)) return false;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      if (!setMode(Mode::Version, arg)) return false;
+    } else if (std::strcmp(arg, "--window") == 0) {
+      if (!setMode(Mode::Window, arg)) return false;
+      if (i + 1 < argc && !IsOption(argv[i + 1])) {
+        if (!ParseSize(argv[i + 1], &width, &height)) {
+          *error = std::string("'--window' takes a size such as 1280x720, not '") + argv[i + 1] +
+                   "'";
+          return false;
+        }
+        ++i;
+      }
+    } else if (std::strcmp(arg, "--preview") == 0) {
+      if (!setMode(Mode::Preview, arg)) return false;
+    } else if (std::strcmp(arg, "--root") == 0 || std::strcmp(arg, "-root") == 0) {
+      if (!setMode(Mode::Root, arg)) return false;
+    } else if (std::strcmp(arg, "--window-id") == 0 || std::strcmp(arg, "-window-id") == 0) {
+      if (!setMode(Mode::WindowId, arg) || !needValue(i, arg)) return false;
+      Window id = 0;
+      if (!X11Window::ParseWindowId(argv[i + 1], &id)) {
+        *error = std::string("'") + argv[i + 1] + "' is not a window id (0x... or decimal)";
+        return false;
+      }
+      windowId = id;
+      ++i;
+    } else if (std::strcmp(arg, "--record") == 0) {
+      if (!setMode(Mode::Record, arg) || !needValue(i, arg)) return false;
+      recordPath = argv[++i];
+      if (recordPath.empty()) {
+        *error = "'--record' needs a file or folder name";
+        return false;
+      }
+    } else if (std::strcmp(arg, "--seconds") == 0) {
+      if (!needValue(i, arg)) return false;
+      const char* text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      const double s = std::strtod(text, &end);
+      if (errno != 0 || end == text || *end != '\0' || !std::isfinite(s) || s <= 0 ||
+          s > kMaxSeconds) {
+        *error = std::string("'--seconds' takes a number of seconds up to 3600, not '") + text +
+                 "'";
+        return false;
+      }
+      seconds = s;
+      recordOptions = true;
+    } else if (std::strcmp(arg, "--size") == 0) {
+      if (!needValue(i, arg)) return false;
+      if (!ParseSize(argv[i + 1], &width, &height)) {
+        *error = std::string("'--size' takes a size such as 1280x720, not '") + argv[i + 1] + "'";
+        return false;
+      }
+      ++i;
+      recordOptions = true;
+    } else if (std::strcmp(arg, "--seed") == 0) {
+      if (!needValue(i, arg)) return false;
+      const char* text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long v = std::strtoull(text, &end, 10);
+      if (text[0] < '0' || text[0] > '9' || errno != 0 || *end != '\0' || v > 0xFFFFFFFFull) {
+        *error = std::string("'--seed' takes a whole number from 0 to 4294967295, not '") + text +
+                 "'";
+        return false;
+      }
+      seed = static_cast<unsigned>(v);
+      recordOptions = true;
+    } else {
+      *error = std::string("unknown option '") + arg + "' (see wingdrift --help)";
+      return false;
+    }
+  }
+  if (recordOptions && mode != Mode::Record) {
+    *error = "'--seconds', '--size' and '--seed' go with '--record'";
+    return false;
+  }
+  return true;
+}
+
+const char* UsageText() {
+  return "Usage: wingdrift [MODE]\n"
+         "Butterflies flying over your desktop: a screen saver.\n"
+         "\n"
+         "Modes:\n"
+         "  (none)                 the screen saver on every monitor; any key, click or\n"
+         "                         pointer movement ends it\n"
+         "  --window [WxH]         in an ordinary window (q or Escape ends it)\n"
+         "  --preview              in a small 400x300 preview window\n"
+         "  --root                 for XScreenSaver: draw on $XSCREENSAVER_WINDOW, else on\n"
+         "                         the root window\n"
+         "  --window-id ID         for XScreenSaver: a preview on window ID (0x... or decimal)\n"
+         "  --record OUT           render offscreen without a display, at 60 frames per\n"
+         "                         second: OUT.png gets the last frame, OUT.mp4 or OUT.gif a\n"
+         "                         clip (needs ffmpeg), any other name a folder of frames\n"
+         "     --seconds S        how long (default 5)\n"
+         "     --size WxH         frame size (default 1280x720)\n"
+         "     --seed N           random seed, so that a run can be repeated\n"
+         "  --help, --version\n"
+         "\n"
+         "To use it with XScreenSaver, add this line to the programs in ~/.xscreensaver:\n"
+         "  GL: wingdrift --root\n"
+         "\n"
+         "Settings live in ~/.config/wingdrift/qvWingdrift.plist.\n";
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The command line of the wingdrift program.
+//
+//   wingdrift                     the screen saver on every monitor
+//   wingdrift --window [WxH]      one view in an ordinary window
+//   wingdrift --preview           one small view (400 x 300) as a preview
+//   wingdrift --root              XScreenSaver: draw on $XSCREENSAVER_WINDOW,
+//                                 else on the root window
+//   wingdrift --window-id ID      XScreenSaver: preview on that window
+//   wingdrift --record OUT [--seconds S] [--size WxH] [--seed N]
+//                                 render offscreen to OUT
+//   wingdrift --help | --version
+//
+// Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
+// them; the single-dash spellings -root and -window-id are taken too.
+#include <optional>
+#include <string>
+
+struct CommandLine {
+  enum class Mode { FullScreen, Window, Preview, Root, WindowId, Record, Help, Version };
+
+  Mode mode = Mode::FullScreen;
+  int width = 0;                    // --window or --size, pixels; 0: the mode's default
+  int height = 0;
+  unsigned long windowId = 0;       // --window-id
+  std::string recordPath;           // --record
+  double seconds = 5.0;             // --seconds, of scene time
+  std::optional<unsigned> seed;     // --seed
+
+  // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
+  // program name, no newline) for an unknown option, a missing or malformed
+  // value, or options that do not go together.
+  bool Parse(int argc, const char* const* argv, std::string* error);
+
+  // "WxH" with both sides from 1 to 16384.
+  static bool ParseSize(const char* text, int* width, int* height);
+};
+
+// The text --help prints.
+const char* UsageText();

@@ -1,0 +1,20 @@
+#pragma once
+// Renders the screen saver without a display: one view on an offscreen
+// OpenGL context, driven at a fixed step of 1/60 s of scene time, its frames
+// handed to a FrameSink. There is no desktop to capture, so the view falls
+// back to the desktop picture file and then to the shipped picture.
+#include <optional>
+#include <string>
+
+struct RecordOptions {
+  std::string path;              // where the frames go (see FrameSink)
+  int width = 1280;              // pixels
+  int height = 720;              // pixels
+  double seconds = 5.0;          // scene time to record
+  std::optional<unsigned> seed;  // replaces the time of day as the random seed
+};
+
+// Records and returns the program's exit status: 0 when every frame reached
+// its output, 1 otherwise, with one line on standard error saying why. On
+// success prints where the output is, unless `quiet`.
+int Record(const RecordOptions& options, bool quiet);

@@ -1,0 +1,36 @@
+#pragma once
+// The services of the running system that a WingdriftView uses, handed to it
+// at creation. The program fills them from X11 and the file system; tests of
+// the view's logic fill them with a clock they move by hand, a fixed list of
+// screens and a picture of their own.
+#include <functional>
+#include <optional>
+#include <string>
+
+class DesktopSource;
+class FrameClock;
+class ScreenSource;
+
+struct WingdriftHost {
+  // The frame clock the view measures its steps with. Required.
+  FrameClock* clock = nullptr;
+  // The display's screens; null: one screen, the main one, holds every view.
+  ScreenSource* screens = nullptr;
+  // The picture of the main display for the desktop capture; null: nothing
+  // to capture (the capture fails as a black one does).
+  DesktopSource* desktop = nullptr;
+  // The picture file the desktop shows on a screen (by screen number), as a
+  // path; empty when none is known. Unset: none is ever known.
+  std::function<std::string(int screenNumber)> desktopPicture;
+  // The program's data folder, ending in "/": the shipped butterfly types,
+  // the resource pack and the fallback picture.
+  std::string resourceFolder;
+  // Seeds the random generator in place of the time of day, so that a run
+  // can be repeated.
+  std::optional<unsigned> seed;
+};
+
+// File names in the resource folder.
+inline constexpr const char* kResourceFileName = "qorvane.vessimots";
+// The picture shown when neither the desktop nor the chosen folder offers one.
+inline constexpr const char* kFallbackPictureName = "Aqua Blue.jpg";

@@ -1,0 +1,179 @@
+#include "host/X11Saver.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/WingdriftView.h"
+#include "platform/DesktopPicture.h"
+#include "platform/GLDriverPin.h"
+#include "platform/MonotonicClock.h"
+#include "platform/ResourceFolder.h"
+#include "platform/RunLoop.h"
+#include "platform/X11DesktopSource.h"
+#include "platform/X11Window.h"
+#include "platform/XRandRScreens.h"
+
+namespace {
+
+constexpr int kDefaultWindowWidth = 1280;  // pixels
+constexpr int kDefaultWindowHeight = 720;
+constexpr int kPreviewWidth = 400;
+constexpr int kPreviewHeight = 300;
+constexpr double kMapWaitSeconds = 2.0;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "wingdrift: %s\n", message.c_str());
+  return 1;
+}
+
+// The X server went away (it ended, or the connection broke): nothing is
+// left to draw on, which for a screen saver is a normal way to end.
+int ExitOnLostConnection(Display*) { _exit(0); }
+
+struct Slot {
+  X11Window* window = nullptr;  // owned by the view
+  std::unique_ptr<WingdriftView> view;
+};
+
+}  // namespace
+
+int RunOnX11(const CommandLine& commandLine) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    const char* name = std::getenv("DISPLAY");
+    return Fail(std::string("cannot open the X display \"") + (name != nullptr ? name : "") +
+                "\"; --record renders without one");
+  }
+  XSetIOErrorHandler(ExitOnLostConnection);
+  int status = 0;
+  {
+    // Before the slow set-up, so that a SIGTERM meanwhile ends the program
+    // at the loop's first wait.
+    RunLoop loop(display);
+    XRandRScreens screens(display);
+    MonotonicClock clock;
+    DesktopPicture desktopPicture;
+
+    // Where the saver draws, and where its desktop picture comes from.
+    Window saverWindow = 0;
+    const CommandLine::Mode mode = commandLine.mode;
+    if (mode == CommandLine::Mode::Root) {
+      const char* text = std::getenv("XSCREENSAVER_WINDOW");
+      if (text != nullptr && text[0] != '\0') {
+        if (!X11Window::ParseWindowId(text, &saverWindow)) {
+          XCloseDisplay(display);
+          return Fail(std::string("XSCREENSAVER_WINDOW is not a window id: \"") + text + "\"");
+        }
+      } else {
+        saverWindow = DefaultRootWindow(display);
+      }
+    } else if (mode == CommandLine::Mode::WindowId) {
+      saverWindow = commandLine.windowId;
+    }
+    X11DesktopSource desktop(display, saverWindow);
+
+    WingdriftHost host;
+    host.clock = &clock;
+    host.screens = &screens;
+    host.desktop = &desktop;
+    host.desktopPicture = [&desktopPicture](int screen) {
+      return desktopPicture.PathForScreen(screen);
+    };
+    host.resourceFolder = ResourceFolder::Path();
+
+    std::vector<std::unique_ptr<X11Window>> windows;
+    std::string error;
+    bool preview = false;
+    switch (mode) {
+      case CommandLine::Mode::FullScreen:
+        for (const ScreenInfo& s : screens.Screens().screens) {
+          if (auto w = X11Window::CreateFullScreen(display, s, &error)) {
+            windows.push_back(std::move(w));
+          }
+        }
+        break;
+      case CommandLine::Mode::Window:
+      case CommandLine::Mode::Preview: {
+        preview = mode == CommandLine::Mode::Preview;
+        const int width = preview ? kPreviewWidth
+                                  : (commandLine.width > 0 ? commandLine.width : kDefaultWindowWidth);
+        const int height = preview ? kPreviewHeight
+                                   : (commandLine.height > 0 ? commandLine.height
+                                                             : kDefaultWindowHeight);
+        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error)) {
+          windows.push_back(std::move(w));
+        }
+        break;
+      }
+      case CommandLine::Mode::Root:
+      case CommandLine::Mode::WindowId:
+        preview = mode == CommandLine::Mode::WindowId;
+        if (auto w = X11Window::Adopt(display, saverWindow, &error)) windows.push_back(std::move(w));
+        break;
+      default:
+        break;
+    }
+    if (windows.empty()) {
+      // A window XScreenSaver handed us may already be gone: nothing to do.
+      const bool adopted = mode == CommandLine::Mode::Root || mode == CommandLine::Mode::WindowId;
+      XCloseDisplay(display);
+      return adopted ? 0 : Fail(error.empty() ? "no monitor to draw on" : error);
+    }
+
+    // Every view captures the desktop as it is created, so all are created
+    // before any of our windows covers it.
+    std::vector<Slot> slots;
+    for (std::unique_ptr<X11Window>& w : windows) {
+      Slot slot;
+      slot.window = w.get();
+      const ViewRect frame = w->FrameOnRoot();
+      slot.view = std::make_unique<WingdriftView>(frame, preview, std::move(w), host);
+      if (!slot.view->viewAllocated) {
+        status = Fail("OpenGL cannot draw on the window (no GLX context)");
+        break;
+      }
+      slots.push_back(std::move(slot));
+    }
+    windows.clear();
+    KeepGLDriversLoaded();
+
+    if (status == 0) {
+      for (Slot& s : slots) {
+        if (mode == CommandLine::Mode::FullScreen) s.window->HidePointer();
+        s.window->Map(kMapWaitSeconds);
+      }
+      if (mode == CommandLine::Mode::FullScreen) {
+        // Override-redirect windows get no focus: the keys and the pointer
+        // come to the saver only through grabs.
+        slots.front().window->GrabInput();
+        auto quit = [](ScreenSaverView&) { return RunLoop::Action::Quit; };
+        loop.hooks.keyPress = [](ScreenSaverView&, unsigned long) { return RunLoop::Action::Quit; };
+        loop.hooks.buttonPress = [](ScreenSaverView&, unsigned) { return RunLoop::Action::Quit; };
+        loop.hooks.pointerMoved = quit;
+      } else if (mode == CommandLine::Mode::Window || mode == CommandLine::Mode::Preview) {
+        loop.hooks.keyPress = [](ScreenSaverView&, unsigned long key) {
+          return key == XK_q || key == XK_Q || key == XK_Escape ? RunLoop::Action::Quit
+                                                                : RunLoop::Action::Continue;
+        };
+      }
+      for (Slot& s : slots) {
+        loop.Add(s.view.get(), s.window);
+        s.view->startAnimation();
+      }
+      // Every way the loop ends is a normal end for a screen saver.
+      loop.Run();
+      for (Slot& s : slots) s.view->stopAnimation();
+    }
+    // Views (with their contexts and windows) go before the connection.
+    while (!slots.empty()) slots.pop_back();
+  }
+  XCloseDisplay(display);
+  return status;
+}

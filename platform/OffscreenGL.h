@@ -1,0 +1,39 @@
+#pragma once
+// A real, hidden OpenGL context for tests, tools and offscreen rendering:
+// EGL on Mesa's surfaceless platform with a pbuffer, desktop OpenGL,
+// compatibility profile (fixed-function calls and GLU work).
+#include <EGL/egl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class OffscreenGL {
+ public:
+  OffscreenGL() = default;
+  ~OffscreenGL();
+  OffscreenGL(const OffscreenGL&) = delete;
+  OffscreenGL& operator=(const OffscreenGL&) = delete;
+
+  // Creates the context with an RGBA8 colour, 24-bit depth and 8-bit stencil
+  // pbuffer of the given size and makes it current. On failure `error` says
+  // why and nothing is left current.
+  bool Create(int width, int height);
+  void Destroy();
+  bool MakeCurrent();
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  const std::string& error() const { return error_; }
+
+  // Reads the colour buffer as RGBA rows, bottom row first (glReadPixels).
+  std::vector<uint8_t> ReadPixels() const;
+
+ private:
+  EGLDisplay display_ = EGL_NO_DISPLAY;
+  EGLContext context_ = EGL_NO_CONTEXT;
+  EGLSurface surface_ = EGL_NO_SURFACE;
+  int width_ = 0;
+  int height_ = 0;
+  std::string error_;
+};

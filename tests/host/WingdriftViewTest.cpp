@@ -1,0 +1,484 @@
+// The view's logic on the offscreen context: a clock moved by hand, screens
+// and a desktop picture of the test's own, the shipped data of the build.
+#include <GL/gl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Settings.h"
+#include "host/WingdriftView.h"
+#include "platform/DesktopSource.h"
+#include "platform/ManualClock.h"
+#include "platform/OffscreenWindow.h"
+#include "platform/ScreenSaverDefaults.h"
+#include "platform/ScreenSource.h"
+#include "tests/support/GLTest.h"
+#include "tests/support/SceneContent.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class FixedScreens final : public ScreenSource {
+ public:
+  ScreenList Screens() override { return list; }
+  ScreenList list;
+};
+
+class PictureDesktop final : public DesktopSource {
+ public:
+  bool Grab(RgbaImage* out) override {
+    ++grabs;
+    if (!available) return false;
+    *out = image;
+    return true;
+  }
+  RgbaImage image;
+  bool available = true;
+  int grabs = 0;
+};
+
+// Top half `top`, bottom half `bottom` (0xRRGGBB), top row first.
+RgbaImage TwoBands(int width, int height, unsigned top, unsigned bottom) {
+  RgbaImage image;
+  image.width = width;
+  image.height = height;
+  image.pixels.resize(static_cast<size_t>(width) * height * 4);
+  for (int y = 0; y < height; ++y) {
+    const unsigned c = y < height / 2 ? top : bottom;
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &image.pixels[(static_cast<size_t>(y) * width + x) * 4];
+      p[0] = static_cast<uint8_t>(c >> 16);
+      p[1] = static_cast<uint8_t>(c >> 8);
+      p[2] = static_cast<uint8_t>(c);
+      p[3] = 255;
+    }
+  }
+  return image;
+}
+
+// The offscreen context at a place of the test's choosing on the "root".
+class PlacedWindow final : public ViewWindow {
+ public:
+  PlacedWindow(ViewRect frame, int* flushes)
+      : frame_(frame), inner_(&GLTest::Context(), [flushes] { ++*flushes; }) {}
+  ViewRect FrameOnRoot() override { return frame_; }
+  std::unique_ptr<OpenGLContext> CreateContext() override { return inner_.CreateContext(); }
+
+ private:
+  ViewRect frame_;
+  OffscreenWindow inner_;
+};
+
+struct StoredSettings {
+  int bgType = 0;
+  int bgRes = 1;
+  bool mainMonitorOnly = false;
+  int maxBFly = 2;
+  std::string bgPath;
+
+  StoredSettings& BgType(int v) { bgType = v; return *this; }
+  StoredSettings& BgRes(int v) { bgRes = v; return *this; }
+  StoredSettings& MainOnly(bool v) { mainMonitorOnly = v; return *this; }
+  StoredSettings& BgPath(std::string v) { bgPath = std::move(v); return *this; }
+};
+
+class ViewTest : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
+    if (!std::filesystem::exists(data_ + kResourceFileName)) {
+      GTEST_SKIP() << "the build has not generated its data in " << data_;
+    }
+    host_.clock = &clock_;
+    host_.resourceFolder = data_;
+    host_.seed = 7;
+  }
+
+  void Store(const StoredSettings& s) {
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS record;
+    bool mainOnly = false;
+    LoadSettings(&record, &mainOnly, data_.c_str(), store);
+    store.setInteger(s.bgType, "BGType");
+    store.setInteger(s.bgRes, "BGRes");
+    store.setBool(s.mainMonitorOnly, "MainMonitorOnly");
+    store.setInteger(s.maxBFly, "MaxBFly");
+    store.setObject(s.bgPath.c_str(), "BGPath");
+    ASSERT_TRUE(store.synchronize());
+  }
+
+  std::unique_ptr<WingdriftView> MakeView(bool preview = false,
+                                          ViewRect frame = {0, 0, kWidth, kHeight}) {
+    return std::make_unique<WingdriftView>(frame, preview,
+                                           std::make_unique<PlacedWindow>(frame, &flushes_), host_);
+  }
+
+  // The colour at (u, v), fractions of the view from its top-left corner.
+  static std::array<int, 3> ColourAt(double u, double v) {
+    const std::vector<uint8_t> rgba = Context().ReadPixels();
+    const int x = static_cast<int>(u * kWidth);
+    const int y = kHeight - 1 - static_cast<int>(v * kHeight);
+    const uint8_t* p = &rgba[(static_cast<size_t>(y) * kWidth + x) * 4];
+    return {p[0], p[1], p[2]};
+  }
+  static bool Near(std::array<int, 3> a, unsigned rgb, int tolerance = 24) {
+    const int b[3] = {static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 255),
+                      static_cast<int>(rgb & 255)};
+    for (int i = 0; i < 3; ++i) {
+      if (std::abs(a[i] - b[i]) > tolerance) return false;
+    }
+    return true;
+  }
+  static bool AllBlack() {
+    const std::vector<uint8_t> rgba = Context().ReadPixels();
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+      if ((rgba[i] | rgba[i + 1] | rgba[i + 2]) != 0) return false;
+    }
+    return true;
+  }
+  static std::array<int, 2> TextureSize(unsigned name) {
+    GLint w = 0, h = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return {w, h};
+  }
+
+  TempDir config_;
+  ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
+  ManualClock clock_{0.0};
+  PictureDesktop desktop_;
+  FixedScreens screens_;
+  WingdriftHost host_;
+  std::string data_;
+  int flushes_ = 0;
+};
+
+TEST_F(ViewTest, FrameStepRules) {
+  {
+    // Steps measured from time 0, so that 0.01 is exactly 0.01.
+    Store(StoredSettings());
+    desktop_.image = TwoBands(640, 480, 0xC04040, 0x4040C0);
+    host_.desktop = &desktop_;
+    auto view = MakeView();
+    view->startAnimation();
+    EXPECT_EQ(flushes_, 1);  // the black start
+
+    view->animateOneFrame();
+    EXPECT_TRUE(view->glReady);
+    EXPECT_TRUE(view->initialized);
+    ASSERT_TRUE(view->ssMain);
+    EXPECT_TRUE(view->ssMain->ready);
+    EXPECT_EQ(view->ssMain->elapsed, 0.0);
+    EXPECT_EQ(flushes_, 1) << "the first frame builds the scene and draws nothing";
+    EXPECT_TRUE(AllBlack());
+
+    clock_.now = 0.01;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 1) << "a step of exactly 0.01 s is not drawn";
+    EXPECT_EQ(view->ssMain->elapsed, 0.0);
+
+    clock_.now = 0.0125;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 2);
+    EXPECT_DOUBLE_EQ(view->ssMain->elapsed, 0.0125) << "the short step accumulated";
+
+    clock_.now = 2.5125;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 2) << "a 2.5 s stall is swallowed";
+    EXPECT_DOUBLE_EQ(view->ssMain->elapsed, 0.0125);
+
+    clock_.now = 2.5325;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 3);
+    EXPECT_NEAR(view->ssMain->frameTime, 0.02, 1e-9) << "measured from the stall";
+    EXPECT_FALSE(AllBlack());
+  }
+  {
+    // Built late on the clock: the first step after the build is measured
+    // from the build.
+    flushes_ = 0;
+    clock_.now = 5000.0;
+    auto view = MakeView();
+    view->startAnimation();
+    view->animateOneFrame();
+    clock_.now = 5000.02;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 2);
+    ASSERT_TRUE(view->ssMain);
+    EXPECT_NEAR(view->ssMain->elapsed, 0.02, 1e-9);
+  }
+}
+
+TEST_F(ViewTest, BackgroundIsTheCaptureOrThePictureTheRightWayUp) {
+  TempDir pictures;
+  ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 320, 200));
+  host_.desktopPicture = [&](int) { return pictures.File("desk.png"); };
+  auto drawTwoFrames = [&](WingdriftView& view) {
+    view.startAnimation();
+    view.animateOneFrame();
+    clock_.now += 1.0 / 60.0;
+    view.animateOneFrame();
+  };
+  {
+    Store(StoredSettings());
+    desktop_.image = TwoBands(1440, 900, 0xE00000, 0x0000E0);
+    host_.desktop = &desktop_;
+    auto view = MakeView();
+    EXPECT_EQ(view->mySettings.BGTYPE, 0);
+    EXPECT_NE(view->DeskTex.texID, 0u);
+    drawTwoFrames(*view);
+    EXPECT_EQ(view->ssMain->bgTexID, view->DeskTex.texID);
+    // Corners, where the butterflies that fly in from outside are unlikely
+    // to be on the second frame.
+    EXPECT_TRUE(Near(ColourAt(0.05, 0.05), 0xE00000)) << "top is the desktop's top";
+    EXPECT_TRUE(Near(ColourAt(0.95, 0.05), 0xE00000));
+    EXPECT_TRUE(Near(ColourAt(0.05, 0.95), 0x0000E0)) << "bottom is the desktop's bottom";
+    EXPECT_TRUE(Near(ColourAt(0.95, 0.95), 0x0000E0));
+  }
+  auto expectTestPicture = [&] {
+    for (const auto& [u, v] : {std::pair{0.1, 0.3}, {0.9, 0.3}, {0.1, 0.9}, {0.9, 0.9}}) {
+      const auto want = TestPictureColour(u, v);
+      const unsigned rgb = (unsigned{want[0]} << 16) | (unsigned{want[1]} << 8) | want[2];
+      EXPECT_TRUE(Near(ColourAt(u, v), rgb, 40)) << "at " << u << ", " << v;
+    }
+  };
+  {
+    Store(StoredSettings().BgType(1));
+    host_.desktop = nullptr;
+    auto view = MakeView();
+    drawTwoFrames(*view);
+    EXPECT_EQ(view->DeskTex.width, 320u);
+    expectTestPicture();
+  }
+  {
+    Store(StoredSettings().BgType(2).BgPath(pictures.path()));
+    auto view = MakeView();
+    drawTwoFrames(*view);
+    EXPECT_EQ(view->DeskTex.width, 320u);
+    expectTestPicture();
+  }
+}
+
+TEST_F(ViewTest, CaptureSizeAtEachDetail) {
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  ASSERT_GE(maxSize, 2048);
+  host_.desktop = &desktop_;
+  struct Case {
+    int screenW, screenH, detail;
+    bool preview;
+    int texW, texH;
+  };
+  for (const Case& c : {Case{1440, 900, 0, false, 512, 512}, Case{1440, 900, 1, false, 1024, 1024},
+                        Case{1440, 900, 2, false, 1024, 1024}, Case{1920, 1080, 0, false, 512, 512},
+                        Case{1920, 1080, 1, false, 1024, 1024},
+                        Case{1920, 1080, 2, false, 2048, 1024},
+                        Case{1920, 1080, 2, true, 512, 512}}) {
+    Store(StoredSettings().BgRes(c.detail));
+    desktop_.image = TwoBands(c.screenW, c.screenH, 0x808080, 0x404040);
+    auto view = MakeView(c.preview);
+    ASSERT_NE(view->DeskTex.texID, 0u);
+    const auto size = TextureSize(view->DeskTex.texID);
+    EXPECT_EQ(size[0], c.texW) << c.screenW << "x" << c.screenH << " detail " << c.detail
+                               << (c.preview ? " preview" : "");
+    EXPECT_EQ(size[1], c.texH) << c.screenW << "x" << c.screenH << " detail " << c.detail;
+  }
+}
+
+TEST_F(ViewTest, BlackOrMissingCaptureFallsBackToThePictureFile) {
+  TempDir pictures;
+  ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 300, 100));
+  Store(StoredSettings());
+  host_.desktop = &desktop_;
+  {
+    desktop_.image = TwoBands(800, 600, 0x000000, 0x000000);
+    host_.desktopPicture = [&](int) { return pictures.File("desk.png"); };
+    auto view = MakeView();
+    EXPECT_EQ(desktop_.grabs, 1);
+    EXPECT_EQ(view->DeskTex.texID, 0u);
+    EXPECT_EQ(view->mySettings.BGTYPE, 1) << "the record falls back";
+    view->startAnimation();
+    view->animateOneFrame();
+    EXPECT_NE(view->DeskTex.texID, 0u);
+    EXPECT_EQ(view->DeskTex.width, 300u) << "the desktop's picture file";
+    EXPECT_EQ(view->ssMain->bgTexID, view->DeskTex.texID);
+    ScreenSaverDefaults store(kSettingsModuleName);
+    EXPECT_EQ(store.integerForKey("BGType"), 0) << "the store keeps the user's choice";
+  }
+  {
+    // Nothing to read, and no desktop picture known: the shipped picture.
+    desktop_.available = false;
+    host_.desktopPicture = [](int) { return std::string(); };
+    auto view = MakeView();
+    EXPECT_EQ(view->mySettings.BGTYPE, 1);
+    view->startAnimation();
+    view->animateOneFrame();
+    gint w = 0, h = 0;
+    ASSERT_NE(gdk_pixbuf_get_file_info((data_ + kFallbackPictureName).c_str(), &w, &h), nullptr);
+    EXPECT_NE(view->DeskTex.texID, 0u);
+    EXPECT_EQ(view->DeskTex.width, static_cast<uint32_t>(w));
+    EXPECT_EQ(view->DeskTex.height, static_cast<uint32_t>(h));
+  }
+  {
+    // A desktop picture that does not load: the shipped picture too.
+    host_.desktopPicture = [&](int) { return pictures.File("gone.png"); };
+    auto view = MakeView();
+    view->startAnimation();
+    view->animateOneFrame();
+    EXPECT_NE(view->DeskTex.texID, 0u);
+    EXPECT_NE(view->DeskTex.width, 300u);
+  }
+}
+
+TEST_F(ViewTest, MainScreenOnly) {
+  // Screen 1, to the right, is the primary one.
+  screens_.list.screens = {ScreenInfo{0, 0, 0, 1920, 1080, false, "A"},
+                           ScreenInfo{1, 1920, 0, 1280, 1024, true, "B"}};
+  host_.screens = &screens_;
+  host_.desktop = &desktop_;
+  desktop_.image = TwoBands(1280, 1024, 0xFFFFFF, 0x808080);
+  {
+    Store(StoredSettings().MainOnly(true));
+    auto view = MakeView(false, ViewRect{100, 100, kWidth, kHeight});
+    EXPECT_EQ(view->ScreenNumber(), 0);
+    EXPECT_EQ(view->MainScreenNumber(), 1);
+    view->startAnimation();
+    EXPECT_FALSE(view->ThisScreenIsOn);
+    EXPECT_TRUE(AllBlack()) << "cleared to black at the start";
+    view->animateOneFrame();
+    EXPECT_FALSE(view->isAnimating()) << "stops on its first frame";
+    EXPECT_FALSE(view->ssMain) << "and never builds a scene";
+    EXPECT_TRUE(AllBlack());
+  }
+  {
+    auto view = MakeView(false, ViewRect{2000, 100, kWidth, kHeight});
+    view->startAnimation();
+    EXPECT_TRUE(view->ThisScreenIsOn) << "on the main screen";
+  }
+  {
+    Store(StoredSettings().MainOnly(false));
+    auto view = MakeView(false, ViewRect{100, 100, kWidth, kHeight});
+    view->startAnimation();
+    EXPECT_TRUE(view->ThisScreenIsOn);
+    view->animateOneFrame();
+    clock_.now += 0.02;
+    view->animateOneFrame();
+    EXPECT_TRUE(Near(ColourAt(0.02, 0.02), 0xFFFFFF)) << "a secondary screen shows the main one";
+  }
+  {
+    // Display masks: the first screen a frame overlaps, else the main one.
+    auto view = MakeView();
+    EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{10, 10, 100, 100}), 1u);
+    EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{1900, 10, 100, 100}), 1u);
+    EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{2000, 10, 100, 100}), 2u);
+    EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{-500, -500, 10, 10}), 2u);
+  }
+}
+
+TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
+  TempDir folder;
+  host_.resourceFolder = folder.path() + "/";
+  Store(StoredSettings().BgType(1));
+  {
+    testing::internal::CaptureStderr();
+    auto view = MakeView();
+    view->startAnimation();
+    view->animateOneFrame();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "wingdrift: cannot load the resource file \"" + folder.path() +
+                       "/qorvane.vessimots\"; drawing nothing\n");
+    EXPECT_TRUE(view->initialized);
+    EXPECT_EQ(view->DeskTex.texID, 0u) << "no background for a scene that is not there";
+    clock_.now += 0.02;
+    view->animateOneFrame();
+    EXPECT_EQ(flushes_, 2) << "the frames go on";
+    EXPECT_TRUE(AllBlack());
+  }
+  {
+    std::filesystem::copy_file(data_ + kResourceFileName, folder.File(kResourceFileName));
+    testing::internal::CaptureStderr();
+    auto view = MakeView();
+    view->startAnimation();
+    view->animateOneFrame();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "wingdrift: no butterflies could be set up from \"" + folder.path() +
+                       "/\" (No BFly Data Found!); drawing nothing\n");
+    clock_.now += 0.02;
+    view->animateOneFrame();
+    EXPECT_TRUE(AllBlack());
+  }
+}
+
+TEST_F(ViewTest, SizeChangeResizesWithoutRebuilding) {
+  Store(StoredSettings().BgType(1));
+  auto view = MakeView();
+  view->startAnimation();
+  view->animateOneFrame();
+  const SSMAIN* scene = view->ssMain.get();
+  view->setFrameSize(128, 64);
+  EXPECT_FALSE(view->glReady);
+  clock_.now += 0.02;
+  view->animateOneFrame();
+  EXPECT_TRUE(view->glReady);
+  EXPECT_EQ(view->ssMain.get(), scene);
+  EXPECT_EQ(view->ssMain->width, 128);
+  EXPECT_EQ(view->ssMain->height, 64);
+  EXPECT_EQ(view->Scrn.width, 128);
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 128);
+  EXPECT_EQ(viewport[3], 64);
+}
+
+TEST_F(ViewTest, BackgroundTextureHasOneOwner) {
+  Store(StoredSettings());
+  desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
+  host_.desktop = &desktop_;
+  auto view = MakeView();
+  view->startAnimation();
+  view->animateOneFrame();
+  const unsigned name = view->DeskTex.texID;
+  ASSERT_NE(name, 0u);
+  ASSERT_EQ(view->ssMain->bgTexID, name);
+  view->ssMain->Cleanup();
+  EXPECT_TRUE(glIsTexture(name)) << "the scene only refers to the background";
+  view.reset();
+  EXPECT_FALSE(glIsTexture(name)) << "the view's record deletes it";
+}
+
+TEST_F(ViewTest, AlternativeCaptureThroughGLU) {
+  Store(StoredSettings().BgType(1));
+  host_.desktop = &desktop_;
+  desktop_.image = TwoBands(1920, 1080, 0xF00000, 0x0000F0);
+  auto view = MakeView();
+  unsigned name = 0;
+  view->GetDesktopTexture(&name, 1, ViewRect{0, 0, 100, 100});
+  ASSERT_NE(name, 0u);
+  EXPECT_EQ(TextureSize(name), (std::array<int, 2>{1024, 1024}));
+  std::vector<uint8_t> texels(1024 * 1024 * 4);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  EXPECT_GT(texels[2], 200) << "row 0 is the screen's bottom (blue)";
+  EXPECT_GT(texels[texels.size() - 4], 200) << "the last row is the top (red)";
+
+  desktop_.image = TwoBands(64, 64, 0, 0);
+  view->GetDesktopTexture(&name, 1, ViewRect{0, 0, 100, 100});
+  EXPECT_EQ(name, 0u) << "a black picture leaves no texture";
+
+  desktop_.available = false;
+  name = 42;
+  view->GetDesktopTexture(&name, 1, ViewRect{0, 0, 100, 100});
+  EXPECT_EQ(name, 42u) << "nothing to read leaves the name alone";
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace
