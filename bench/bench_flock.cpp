@@ -74,12 +74,12 @@ class TypeFolder {
 
  private:
   void Write(const char* name, float span, int textures) {
-    ButterflySpec spec;
-    spec.wingSpan = span;
+    ButterflySpec recipe;
+    recipe.wingSpan = span;
     BflyHeaderSpec header;
     header.name = name;
     std::vector<LumpSpec> lumps(1 + textures);
-    lumps[0].bytes = ButterflyModel(spec).Bytes();
+    lumps[0].bytes = ButterflyModel(recipe).Bytes();
     lumps[0].type = 0;
     for (int i = 1; i <= textures; ++i) {
       lumps[i].bytes = "no image";

@@ -13,19 +13,19 @@
 
 namespace {
 
-std::string WithoutImages(const ButterflySpec& spec, int textures) {
+std::string WithoutImages(const ButterflySpec& recipe, int textures) {
   BflyHeaderSpec header;
-  header.name = spec.name;
-  header.modelScale = spec.modelScale;
-  header.hasAlphaLump = spec.sharedAlpha ? 1 : 0;
-  std::vector<LumpSpec> lumps(1 + textures + (spec.sharedAlpha ? 1 : 0));
-  lumps[0].bytes = ButterflyModel(spec).Bytes();
+  header.name = recipe.name;
+  header.modelScale = recipe.modelScale;
+  header.hasAlphaLump = recipe.sharedAlpha ? 1 : 0;
+  std::vector<LumpSpec> lumps(1 + textures + (recipe.sharedAlpha ? 1 : 0));
+  lumps[0].bytes = ButterflyModel(recipe).Bytes();
   for (size_t i = 0; i < lumps.size(); ++i) {
     lumps[i].type = 0;
     if (i > 0) lumps[i].bytes = "not an image";
   }
   // The shared alpha image is read whatever its directory type says.
-  if (spec.sharedAlpha) lumps[1].bytes = MakeTga(TgaImage{2, 2, 24, std::vector<uint8_t>(12, 200)}, false);
+  if (recipe.sharedAlpha) lumps[1].bytes = MakeTga(TgaImage{2, 2, 24, std::vector<uint8_t>(12, 200)}, false);
   return MakeBflyFile(header, lumps);
 }
 

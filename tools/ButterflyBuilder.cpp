@@ -29,16 +29,16 @@ void AddBody(MS3DWriter* m, int group) {
 }
 
 // One wing on the side `side` (-1 or 1) of the body, both faces.
-void AddWing(MS3DWriter* m, int group, float side, int8_t bone, const ButterflySpec& spec) {
-  const int n = spec.wingCells < 1 ? 1 : spec.wingCells;
+void AddWing(MS3DWriter* m, int group, float side, int8_t bone, const ButterflySpec& recipe) {
+  const int n = recipe.wingCells < 1 ? 1 : recipe.wingCells;
   std::vector<uint16_t> grid;
   for (int i = 0; i <= n; ++i) {
     for (int k = 0; k <= n; ++k) {
       const float u = static_cast<float>(i) / n;  // out from the body
       const float v = static_cast<float>(k) / n;  // tail to head
       // Rounded outer edge: the far corners pull in a little.
-      const float depth = spec.wingDepth * (1.0f - 0.3f * u * u);
-      grid.push_back(m->AddVertex({side * (kWingRoot + u * spec.wingSpan), 0,
+      const float depth = recipe.wingDepth * (1.0f - 0.3f * u * u);
+      grid.push_back(m->AddVertex({side * (kWingRoot + u * recipe.wingSpan), 0,
                                    (v - 0.5f) * depth + 0.3f},
                                   bone));
     }
@@ -86,11 +86,11 @@ std::string AlphaTga() {
 
 }  // namespace
 
-MS3DWriter ButterflyModel(const ButterflySpec& spec) {
+MS3DWriter ButterflyModel(const ButterflySpec& recipe) {
   MS3DWriter m;
   m.AddJoint("body", "", {0, 0, 0}, {0, 0, 0});
   int8_t left = 0, right = 0;
-  if (spec.wingJoints) {
+  if (recipe.wingJoints) {
     m.AddJoint("wingl", "body", {0, 0, 0}, {-kWingRoot, 0, 0});
     m.AddJoint("wingr", "body", {0, 0, 0}, {kWingRoot, 0, 0});
     left = 1;
@@ -101,37 +101,37 @@ MS3DWriter ButterflyModel(const ButterflySpec& spec) {
   const int body = m.AddGroup("body", 0);
   const int wings = m.AddGroup("wings", 1);
   AddBody(&m, body);
-  AddWing(&m, wings, -1.0f, left, spec);
-  AddWing(&m, wings, 1.0f, right, spec);
+  AddWing(&m, wings, -1.0f, left, recipe);
+  AddWing(&m, wings, 1.0f, right, recipe);
   return m;
 }
 
-std::string ButterflyFile(const ButterflySpec& spec, const MS3DWriter& model) {
+std::string ButterflyFile(const ButterflySpec& recipe, const MS3DWriter& model) {
   BflyHeaderSpec header;
-  header.name = spec.name;
-  header.modelScale = spec.modelScale;
-  header.hasAlphaLump = spec.sharedAlpha ? 1 : 0;
+  header.name = recipe.name;
+  header.modelScale = recipe.modelScale;
+  header.hasAlphaLump = recipe.sharedAlpha ? 1 : 0;
   std::vector<LumpSpec> lumps;
   LumpSpec modelLump;
   modelLump.bytes = model.Bytes();
   modelLump.type = 0;
-  modelLump.alphaMode = spec.alphaMode;
+  modelLump.alphaMode = recipe.alphaMode;
   lumps.push_back(modelLump);
-  if (spec.sharedAlpha) {
+  if (recipe.sharedAlpha) {
     LumpSpec alpha;
     alpha.bytes = AlphaTga();
-    alpha.alphaMode = spec.alphaMode;
+    alpha.alphaMode = recipe.alphaMode;
     lumps.push_back(alpha);
   }
-  for (const auto& colour : spec.colours) {
+  for (const auto& colour : recipe.colours) {
     LumpSpec texture;
     texture.bytes = SolidTga(colour);
-    texture.alphaMode = spec.alphaMode;
+    texture.alphaMode = recipe.alphaMode;
     lumps.push_back(texture);
   }
   return MakeBflyFile(header, lumps);
 }
 
-std::string ButterflyFile(const ButterflySpec& spec) {
-  return ButterflyFile(spec, ButterflyModel(spec));
+std::string ButterflyFile(const ButterflySpec& recipe) {
+  return ButterflyFile(recipe, ButterflyModel(recipe));
 }

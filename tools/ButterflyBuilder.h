@@ -31,8 +31,8 @@ struct ButterflySpec {
 };
 
 // The model alone: groups "body" (material 0) and "wings" (material 1).
-MS3DWriter ButterflyModel(const ButterflySpec& spec);
+MS3DWriter ButterflyModel(const ButterflySpec& recipe);
 // The whole ".bfly" file for `model` (lump 0), then the alpha image when
 // shared, then one TGA lump per colour.
-std::string ButterflyFile(const ButterflySpec& spec, const MS3DWriter& model);
-std::string ButterflyFile(const ButterflySpec& spec);
+std::string ButterflyFile(const ButterflySpec& recipe, const MS3DWriter& model);
+std::string ButterflyFile(const ButterflySpec& recipe);

@@ -22,13 +22,13 @@ namespace {
 constexpr float kDt = 1.0f / 60.0f;
 
 ButterflySpec Type(const std::string& name, int textures) {
-  ButterflySpec spec;
-  spec.name = name;
-  spec.wingCells = 3;
-  spec.colours.clear();
+  ButterflySpec recipe;
+  recipe.name = name;
+  recipe.wingCells = 3;
+  recipe.colours.clear();
   for (int i = 0; i < textures; ++i)
-    spec.colours.push_back({static_cast<uint8_t>(40 * i), 100, static_cast<uint8_t>(200 - 40 * i)});
-  return spec;
+    recipe.colours.push_back({static_cast<uint8_t>(40 * i), 100, static_cast<uint8_t>(200 - 40 * i)});
+  return recipe;
 }
 
 // A folder with type A (one texture) and type B (three).

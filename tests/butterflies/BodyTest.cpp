@@ -24,9 +24,9 @@ namespace {
 constexpr float kDt = 1.0f / 60.0f;
 
 ButterflySpec ThreeColours() {
-  ButterflySpec spec;
-  spec.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}};
-  return spec;
+  ButterflySpec recipe;
+  recipe.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}};
+  return recipe;
 }
 
 // Skins the body in its current pose without moving it.
@@ -249,10 +249,10 @@ TEST_F(Body, WingsAtRestAndWithoutWingJoints) {
   {
     // Without wing joints the wings never move and strokes give no lift:
     // the new butterfly sinks at -100 until a blocked move sets it to 0.
-    ButterflySpec spec = ThreeColours();
-    spec.wingJoints = false;
+    ButterflySpec recipe = ThreeColours();
+    recipe.wingJoints = false;
     LoadedType still;
-    ASSERT_TRUE(still.Load(spec));
+    ASSERT_TRUE(still.Load(recipe));
     ONEBFLY b;
     ASSERT_TRUE(b.SetupFromBFlyData(still.data()));
     b.Reset();

@@ -7,11 +7,11 @@
 #include "util/CString.h"
 #include "util/SETTINGS.h"
 
-// Writes `spec` as `folder`/`fileName`; returns the file's path.
+// Writes `recipe` as `folder`/`fileName`; returns the file's path.
 inline std::string WriteButterflyType(const std::string& folder, const std::string& fileName,
-                                      const ButterflySpec& spec) {
+                                      const ButterflySpec& recipe) {
   const std::string path = folder + "/" + fileName;
-  WriteBytes(path, ButterflyFile(spec));
+  WriteBytes(path, ButterflyFile(recipe));
   return path;
 }
 

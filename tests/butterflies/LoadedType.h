@@ -15,8 +15,8 @@ struct LoadedType {
   BFLYINFO info;
 
   // False when the type does not load.
-  bool Load(const ButterflySpec& spec, float size = 1.0f) {
-    WriteButterflyType(dir.path(), "Type.bfly", spec);
+  bool Load(const ButterflySpec& recipe, float size = 1.0f) {
+    WriteButterflyType(dir.path(), "Type.bfly", recipe);
     const std::string folder = dir.path() + "/";
     CopyCString(info.fileName, "Type.bfly");
     CopyCString(info.path, folder.c_str());

@@ -69,9 +69,9 @@ bool LoadFile(BFLYDATA* data, const std::string& path, float size) {
 
 TEST_F(BflyData, LoadsAButterflyType) {
   TempDir dir;
-  ButterflySpec spec;
-  spec.colours = {{{200, 0, 0}}, {{0, 200, 0}}, {{0, 0, 200}}};
-  const std::string path = dir.Write("Three.bfly", ButterflyFile(spec));
+  ButterflySpec recipe;
+  recipe.colours = {{{200, 0, 0}}, {{0, 200, 0}}, {{0, 0, 200}}};
+  const std::string path = dir.Write("Three.bfly", ButterflyFile(recipe));
 
   std::srand(5);
   const int expectedTexture = std::rand() % 3;
@@ -106,10 +106,10 @@ TEST_F(BflyData, LoadsAButterflyType) {
 
 TEST_F(BflyData, ScaleAndRadius) {
   TempDir dir;
-  ButterflySpec spec;
-  const std::string normal = dir.Write("n.bfly", ButterflyFile(spec));
-  spec.modelScale = 200;
-  const std::string doubled = dir.Write("d.bfly", ButterflyFile(spec));
+  ButterflySpec recipe;
+  const std::string normal = dir.Write("n.bfly", ButterflyFile(recipe));
+  recipe.modelScale = 200;
+  const std::string doubled = dir.Write("d.bfly", ButterflyFile(recipe));
   {
     BFLYDATA data;
     ASSERT_TRUE(LoadFile(&data, normal, 0.7f));
@@ -124,11 +124,11 @@ TEST_F(BflyData, ScaleAndRadius) {
   }
   {
     // Without joints the radius is taken in model space.
-    MS3DWriter model = ButterflyModel(spec);
+    MS3DWriter model = ButterflyModel(recipe);
     model.joints.clear();
     for (MS3DWriter::Vertex& v : model.vertices) v.boneId = -1;
-    spec.modelScale = 100;
-    const std::string path = dir.Write("flat.bfly", ButterflyFile(spec, model));
+    recipe.modelScale = 100;
+    const std::string path = dir.Write("flat.bfly", ButterflyFile(recipe, model));
     BFLYDATA data;
     ASSERT_TRUE(LoadFile(&data, path, 1.0f));
     EXPECT_NEAR(data.radius, 4.3f, 1e-5f);
@@ -139,8 +139,8 @@ TEST_F(BflyData, ScaleAndRadius) {
 
 TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   TempDir dir;
-  ButterflySpec spec;
-  const std::string model = ButterflyModel(spec).Bytes();
+  ButterflySpec recipe;
+  const std::string model = ButterflyModel(recipe).Bytes();
   {
     // Texture k takes the rule of entry k: 1 (colour key), 0 (opaque),
     // 2 (brightness); their own entries say otherwise.
@@ -198,8 +198,8 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
 TEST_F(BflyData, RefusesWhatCannotMakeAType) {
   TempDir dir;
   ReportRecorder reports;
-  ButterflySpec spec;
-  const std::string model = ButterflyModel(spec).Bytes();
+  ButterflySpec recipe;
+  const std::string model = ButterflyModel(recipe).Bytes();
   {
     // With the shared alpha image two lumps leave no texture.
     BflyHeaderSpec header;
@@ -244,23 +244,23 @@ TEST_F(BflyData, RefusesWhatCannotMakeAType) {
 
 TEST_F(BflyData, WingJointsByName) {
   TempDir dir;
-  ButterflySpec spec;
+  ButterflySpec recipe;
   {
     // With several joints of a name the last one counts; names match
     // exactly.
-    MS3DWriter model = ButterflyModel(spec);
+    MS3DWriter model = ButterflyModel(recipe);
     model.AddJoint("wingl", "body", {}, {-1, 0, 0});
     model.AddJoint("WINGR", "body", {}, {1, 0, 0});
     model.AddJoint("wingr2", "body", {}, {1, 0, 0});
-    const std::string path = dir.Write("dup.bfly", ButterflyFile(spec, model));
+    const std::string path = dir.Write("dup.bfly", ButterflyFile(recipe, model));
     BFLYDATA data;
     ASSERT_TRUE(LoadFile(&data, path, 1.0f));
     EXPECT_EQ(data.wingLeftJoint, 3);
     EXPECT_EQ(data.wingRightJoint, 2);
   }
   {
-    spec.wingJoints = false;
-    const std::string path = dir.Write("none.bfly", ButterflyFile(spec));
+    recipe.wingJoints = false;
+    const std::string path = dir.Write("none.bfly", ButterflyFile(recipe));
     BFLYDATA data;
     ASSERT_TRUE(LoadFile(&data, path, 1.0f));
     EXPECT_EQ(data.wingLeftJoint, 0);
@@ -271,8 +271,8 @@ TEST_F(BflyData, WingJointsByName) {
 TEST_F(BflyData, CatalogueEntryLoadsOnce) {
   TempDir dir;
   ReportRecorder reports;
-  ButterflySpec spec;
-  dir.Write("Gold.bfly", ButterflyFile(spec));
+  ButterflySpec recipe;
+  dir.Write("Gold.bfly", ButterflyFile(recipe));
   const std::string folder = dir.path() + "/";
   {
     BFLYINFO info;

@@ -80,10 +80,10 @@ SceneContent FindSceneContent(const std::string& binaryDir, const std::string& s
                {"Blue.bfly", "Blue", {{60, 110, 230}}},
                {"White.bfly", "White", {{235, 235, 225}}}};
   for (const auto& type : types) {
-    ButterflySpec spec;
-    spec.name = type.name;
-    spec.colours = {type.colour};
-    WriteBytes(content.typeFolder + type.file, ButterflyFile(spec));
+    ButterflySpec recipe;
+    recipe.name = type.name;
+    recipe.colours = {type.colour};
+    WriteBytes(content.typeFolder + type.file, ButterflyFile(recipe));
   }
   return content;
 }
