@@ -377,6 +377,21 @@ MS3DWriter BuildModel(const ButterflyKind& kind, const WingOutlines& wings) {
   AddWingSheet(&model, wingR, 2, wings.fore, wings.map, false, kForeOffset);
   AddWingSheet(&model, wingR, 2, wings.hind, wings.map, false, kHindOffset);
   model.fps = 24.0f;
+  // Snap every stored coordinate to a fine binary grid, so that compilers
+  // which round the last bit of a sine or a square root differently still
+  // write the same file.
+  auto snap = [](float v, float steps) { return std::round(v * steps) / steps; };
+  for (MS3DWriter::Vertex& v : model.vertices) {
+    v.position = {snap(v.position.x, 4096.0f), snap(v.position.y, 4096.0f),
+                  snap(v.position.z, 4096.0f)};
+  }
+  for (MS3DWriter::Triangle& t : model.triangles) {
+    for (int k = 0; k < 3; ++k) {
+      t.normals[k] = {snap(t.normals[k].x, 4096.0f), snap(t.normals[k].y, 4096.0f),
+                      snap(t.normals[k].z, 4096.0f)};
+      t.uv[k] = {snap(t.uv[k].x, 65536.0f), snap(t.uv[k].y, 65536.0f)};
+    }
+  }
   return model;
 }
 
