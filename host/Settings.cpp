@@ -12,6 +12,11 @@
 namespace {
 
 constexpr int64_t kMaxButterflies = 10;
+// Types are scaled by modelScale / (100 + 100 x (1 - size / 100)): at 200 per
+// cent that divides by zero and beyond it turns the models inside out, and at
+// 0 or below the flight speeds, which the size also scales, stop or reverse.
+constexpr int64_t kMinBFlySize = 10;   // per cent
+constexpr int64_t kMaxBFlySize = 190;  // per cent
 
 // First-run defaults.
 constexpr bool kDefaultMainMonitorOnly = false;
@@ -90,6 +95,9 @@ bool LoadSettings(SETTINGS* settings, bool* mainMonitorOnly, const char* resourc
   }
 
   if (settings->MAX_BFLY > kMaxButterflies) settings->MAX_BFLY = kMaxButterflies;
+  settings->LBFLYSIZE = std::clamp(settings->LBFLYSIZE, kMinBFlySize, kMaxBFlySize);
+  // A negative speed would fly the flock backwards through its own paths.
+  settings->LFLYSPEED = std::max<int64_t>(settings->LFLYSPEED, 0);
   return saved;
 }
 

@@ -154,6 +154,22 @@ TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
     EXPECT_EQ(t.MAX_BFLY, count);
     EXPECT_STREQ(t.BGPath, "");
   }
+
+  // Sizes the type scaling cannot take (200 % divides by zero, 0 % stops the
+  // flock) and negative speeds are brought into range when read, not stored.
+  const struct {
+    int64_t size, speed, wantSize, wantSpeed;
+  } ranges[] = {{200, -5, 190, 0}, {5000, 40, 190, 40}, {0, 0, 10, 0}, {-70, 75, 10, 75},
+                {10, 500, 10, 500}, {190, 1, 190, 1}};
+  for (const auto& r : ranges) {
+    store.setInteger(r.size, "BFlySize");
+    store.setInteger(r.speed, "FlySpeed");
+    SETTINGS t;
+    LoadSettings(&t, &mainOnly, kResources, store);
+    EXPECT_EQ(t.LBFLYSIZE, r.wantSize) << r.size;
+    EXPECT_EQ(t.LFLYSPEED, r.wantSpeed) << r.speed;
+    EXPECT_EQ(store.integerForKey("BFlySize"), r.size) << "the stored value is kept";
+  }
 }
 
 TEST_F(SettingsStoreTest, SaveWritesEveryKeyButVersionAndTheRuntimeFields) {
