@@ -7,6 +7,7 @@
 #include <new>
 
 #include "datafiles/ResourcePack.h"
+#include "scene/SceneLight.h"
 #include "scene/Shadows.h"
 #include "util/Frustum.h"
 
@@ -51,16 +52,8 @@ bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, cons
   this->height = height;
   LookAt(camPos, camTarget);
 
-  const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-  const GLfloat diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-  const GLfloat specular[4] = {0.3f, 0.3f, 0.3f, 1.0f};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+  SetSceneLight();
   PlaceLight(lightPos);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glCullFace(GL_BACK);
 
   ready = aquarium->Setup(settings);
   return ready;

@@ -12,6 +12,7 @@
 #include "datafiles/BFLYDATA.h"
 #include "datafiles/BFLYFILE.h"
 #include "datafiles/ResourcePack.h"
+#include "scene/SceneLight.h"
 #include "tools/bflytool/Commands.h"
 #include "tools/bflytool/ToolSupport.h"
 #include "tools/content/RgbImage.h"
@@ -58,15 +59,7 @@ void SceneState() {
   glDepthFunc(GL_LEQUAL);
   glEnable(GL_COLOR_MATERIAL);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-  const GLfloat ambient[] = {0, 0, 0, 0};
-  const GLfloat diffuse[] = {1, 1, 1, 1};
-  const GLfloat specular[] = {0.3f, 0.3f, 0.3f, 1};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glCullFace(GL_BACK);
+  SetSceneLight();
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
