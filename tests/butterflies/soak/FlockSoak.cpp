@@ -52,15 +52,14 @@ int main(int argc, char** argv) {
   options.alternateViews = true;
 
   OffscreenGL gl;
-  if (!gl.Create(320, 240)) {
+  if (!gl.Create(320, 180)) {
     std::fprintf(stderr, "flock_soak: FAILED: %s\n", gl.error().c_str());
     return 1;
   }
   PrepareFlockGL();
   TempDir types;
   WriteTypes(types.path());
-  const unsigned seed =
-      argc > 3 ? static_cast<unsigned>(std::atol(argv[3])) : static_cast<unsigned>(std::time(nullptr));
+  const unsigned seed = static_cast<unsigned>(argc > 3 ? std::atol(argv[3]) : std::time(nullptr));
   std::printf("flock_soak: seed %u\n", seed);
   std::srand(seed);
   return RunFlockSoak(FlockSettings(types.path(), 10), options);

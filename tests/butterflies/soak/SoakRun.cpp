@@ -125,7 +125,9 @@ int RunFlockSoak(const SETTINGS& settings, const SoakOptions& options) {
     ++rebuilds;
     return true;
   };
-  const auto setView = [&] { view == 0 ? SetSceneFrustum(1920, 1080) : SetSceneFrustum(1024, 768); };
+  const auto setView = [&] {
+    view == 0 ? SetSceneFrustum(1920, 1080) : SetSceneFrustum(1024, 768);
+  };
   if (!build()) return fail("the first set-up failed or left textures behind");
   setView();
 
@@ -141,8 +143,8 @@ int RunFlockSoak(const SETTINGS& settings, const SoakOptions& options) {
     if (!watcher.Check(*aquarium, kDt, &why)) return fail(why.c_str());
     if (f % 60 == 0) {
       // A frame as the scene draws it (the view moves nothing here).
-      DrawFlockFrame(aquarium.get(), kDrawWidth, view == 0 ? kDrawWidth * 9 / 16 : kDrawWidth * 3 / 4,
-                     kSpeed, kDt, true, false);
+      const int drawHeight = view == 0 ? kDrawWidth * 9 / 16 : kDrawWidth * 3 / 4;
+      DrawFlockFrame(aquarium.get(), kDrawWidth, drawHeight, kSpeed, kDt, true, false);
       setView();
     }
     if (f % 3600 == 0) {
@@ -154,7 +156,8 @@ int RunFlockSoak(const SETTINGS& settings, const SoakOptions& options) {
       setView();
     }
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   long verts = 0;
   for (int64_t i = 0; i < aquarium->numBFlys; ++i) verts += aquarium->bflys[i].numVerts;
   teardown();
