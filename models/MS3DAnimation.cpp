@@ -79,6 +79,26 @@ void EvaluateRotation(SKELETON_JOINT& j, float now) {
   j.lastRotKey = j.currentRotKey;
 }
 
+// Moves every vertex and every triangle corner's normal with its bone's
+// absolute matrix; entries naming no bone, or one out of range, stay.
+template <typename PointFn, typename NormalFn>
+void MoveSkin(const std::vector<SKELETON_JOINT>& skeleton, std::vector<MS3D_VERTEX>* vertices,
+              std::vector<MS3D_TRIANGLE>* triangles, PointFn point, NormalFn normal) {
+  const size_t bones = skeleton.size();
+  for (MS3D_VERTEX& v : *vertices) {
+    if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= bones) continue;
+    Store(v.vertex, point(skeleton[v.boneId].absolute, ToVector(v.vertex)));
+  }
+  for (MS3D_TRIANGLE& t : *triangles) {
+    for (int c = 0; c < 3; ++c) {
+      if (t.vertexIndices[c] >= vertices->size()) continue;
+      const int bone = (*vertices)[t.vertexIndices[c]].boneId;
+      if (bone < 0 || static_cast<size_t>(bone) >= bones) continue;
+      Store(t.vertexNormals[c], normal(skeleton[bone].absolute, ToVector(t.vertexNormals[c])));
+    }
+  }
+}
+
 }  // namespace
 
 void MS3D::InitialSetup() {
@@ -125,40 +145,19 @@ void MS3D::UpdateSkeleton() {
   }
 }
 
+// Lambdas rather than function pointers, so that each pass inlines its own.
 void MS3D::RevertPoints() {
-  const size_t bones = skeleton.size();
-  for (MS3D_VERTEX& v : vertices) {
-    if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= bones) continue;
-    const MATRIX& m = skeleton[v.boneId].absolute;
-    Store(v.vertex, UnskinPoint(m, ToVector(v.vertex)));
-  }
-  for (MS3D_TRIANGLE& t : triangles) {
-    for (int c = 0; c < 3; ++c) {
-      if (t.vertexIndices[c] >= vertices.size()) continue;
-      const int bone = vertices[t.vertexIndices[c]].boneId;
-      if (bone < 0 || static_cast<size_t>(bone) >= bones) continue;
-      const MATRIX& m = skeleton[bone].absolute;
-      Store(t.vertexNormals[c], UnskinNormal(m, ToVector(t.vertexNormals[c])));
-    }
-  }
+  MoveSkin(
+      skeleton, &vertices, &triangles,
+      [](const MATRIX& m, VECTOR3D p) { return UnskinPoint(m, p); },
+      [](const MATRIX& m, VECTOR3D n) { return UnskinNormal(m, n); });
 }
 
 void MS3D::UpdatePoints() {
-  const size_t bones = skeleton.size();
-  for (MS3D_VERTEX& v : vertices) {
-    if (v.boneId < 0 || static_cast<size_t>(v.boneId) >= bones) continue;
-    const MATRIX& m = skeleton[v.boneId].absolute;
-    Store(v.vertex, SkinPoint(m, ToVector(v.vertex)));
-  }
-  for (MS3D_TRIANGLE& t : triangles) {
-    for (int c = 0; c < 3; ++c) {
-      if (t.vertexIndices[c] >= vertices.size()) continue;
-      const int bone = vertices[t.vertexIndices[c]].boneId;
-      if (bone < 0 || static_cast<size_t>(bone) >= bones) continue;
-      const MATRIX& m = skeleton[bone].absolute;
-      Store(t.vertexNormals[c], SkinNormal(m, ToVector(t.vertexNormals[c])));
-    }
-  }
+  MoveSkin(
+      skeleton, &vertices, &triangles,
+      [](const MATRIX& m, VECTOR3D p) { return SkinPoint(m, p); },
+      [](const MATRIX& m, VECTOR3D n) { return SkinNormal(m, n); });
 }
 
 void MS3D::SetAnimation(double startFrame, double endFrame, double playSpeed, bool looping,
