@@ -4,15 +4,13 @@
 // in the scene's view: whatever the model holds, flight and skinning must
 // stay within their buffers. There is no OpenGL context, so image lumps
 // fail to build; seeds mark their texture lumps as non-images to get past.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "butterflies/ONEBFLY.h"
 #include "datafiles/BFLYINFO.h"
+#include "fuzz/MemoryFile.h"
 #include "util/CString.h"
 #include "util/Diagnostics.h"
 #include "util/Frustum.h"
@@ -32,19 +30,12 @@ void SetView() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetAlertHook(Quiet);
-  const int fd = memfd_create("fuzz_bfly_type", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  size_t written = 0;
-  while (written < size) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  if (written == size) {
+  const MemoryFile file("fuzz_bfly_type", data, size);
+  if (file.ok()) {
     std::srand(1);
     SetView();
     BFLYINFO info;
-    CopyCString(info.fileName, std::to_string(fd).c_str());
+    CopyCString(info.fileName, std::to_string(file.fd()).c_str());
     if (info.LoadData("/proc/self/fd/", 0.7f)) {
       ONEBFLY flock[2];
       for (ONEBFLY& b : flock) {
@@ -59,6 +50,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (ONEBFLY& b : flock) b.Move(flock, 2, 0.75f, 1.0f / 60.0f);
     }
   }
-  close(fd);
   return 0;
 }

@@ -1,15 +1,13 @@
 // Fuzz target for the lump readers: the input is a whole file, opened with
 // both readers (they open by path, so it lives in an anonymous memory file);
 // every lump of a file that opens is read through SeekLump and LoadData.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "datafiles/BFLYFILE.h"
 #include "datafiles/RESFILE.h"
+#include "fuzz/MemoryFile.h"
 
 namespace {
 
@@ -31,19 +29,11 @@ void ReadAll(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const int fd = memfd_create("fuzz_lump", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  size_t written = 0;
-  while (written < size) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  if (written == size) {
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const MemoryFile file("fuzz_lump", data, size);
+  if (file.ok()) {
+    const std::string path = "/proc/self/fd/" + std::to_string(file.fd());
     ReadAll<BFLYFILE>(path);
     ReadAll<RESFILE>(path);
   }
-  close(fd);
   return 0;
 }
