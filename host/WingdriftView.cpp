@@ -62,6 +62,7 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;
+  chosenBGType_ = mySettings.BGTYPE;
   if (mySettings.BGTYPE == 0) {
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
