@@ -12,10 +12,12 @@ bool GtkFolderPanel::ChooseFolder(GtkWidget* parent, const char* title, const ch
   gtk_file_chooser_set_select_multiple(chooser, FALSE);
   gtk_file_chooser_set_local_only(chooser, TRUE);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-  if (startFolder != nullptr && startFolder[0] != '\0' &&
-      g_file_test(startFolder, G_FILE_TEST_IS_DIR)) {
-    gtk_file_chooser_set_current_folder(chooser, startFolder);
-  }
+  // A folder that is not there (the first-run picture folder is one on
+  // Linux) starts the panel in the home folder rather than in its list of
+  // recent files, where nothing can be chosen.
+  const bool startExists = startFolder != nullptr && startFolder[0] != '\0' &&
+                           g_file_test(startFolder, G_FILE_TEST_IS_DIR);
+  gtk_file_chooser_set_current_folder(chooser, startExists ? startFolder : g_get_home_dir());
   bool confirmed = false;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     if (gchar* path = gtk_file_chooser_get_filename(chooser)) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -74,6 +75,7 @@ int Record(const RecordOptions& options, bool quiet) {
   host.seed = options.seed;
 
   const long frames = std::lround(options.seconds / kFrameStep);
+  int64_t butterflies = 0;
   {
     const ViewRect frame{0, 0, static_cast<double>(options.width),
                          static_cast<double>(options.height)};
@@ -89,9 +91,13 @@ int Record(const RecordOptions& options, bool quiet) {
       view.animateOneFrame();
     }
     recording = false;
+    if (view.ssMain && view.ssMain->aquarium) butterflies = view.ssMain->aquarium->numBFlys;
   }
   if (sinkFailed) return Fail(error);
   if (!sink->Finish(&error)) return Fail(error);
-  if (!quiet) std::printf("wingdrift: recorded %s\n", sink->Describe().c_str());
+  if (!quiet) {
+    std::printf("wingdrift: recorded %s, %lld butterflies\n", sink->Describe().c_str(),
+                static_cast<long long>(butterflies));
+  }
   return 0;
 }

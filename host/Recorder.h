@@ -16,5 +16,6 @@ struct RecordOptions {
 
 // Records and returns the program's exit status: 0 when every frame reached
 // its output, 1 otherwise, with one line on standard error saying why. On
-// success prints where the output is, unless `quiet`.
+// success prints where the output is and how many butterflies flew, unless
+// `quiet`.
 int Record(const RecordOptions& options, bool quiet);

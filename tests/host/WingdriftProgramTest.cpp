@@ -234,7 +234,7 @@ TEST_F(ProgramTest, RecordsPngFolderAndClip) {
     ASSERT_EQ(p.Run({kProgram, "--record", png, "--seconds", "1", "--size", "320x180"}, Env(), 60),
               0)
         << p.Stderr();
-    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + "\n");
+    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + ", 10 butterflies\n");
     int w = 0, h = 0;
     const std::vector<uint8_t> rgb = DecodeRgb(png, &w, &h);
     ASSERT_FALSE(rgb.empty());
