@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
 #include "platform/ScreenSaverView.h"
@@ -105,4 +106,5 @@ class WingdriftView : public ScreenSaverView {
   void ReportSetupFailure(const char* resourceFile, const char* message);
 
   WingdriftHost host_;
+  FpsOverlay fps_;  // counted and drawn only with host_.showFps
 };
