@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include "host/FrameSink.h"
 #include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "platform/X11Window.h"
 #include "tests/host/ChildProcess.h"
 #include "tests/support/PngWriter.h"
 #include "tests/support/ScopedEnv.h"
@@ -316,10 +318,10 @@ class XProgramTest : public ProgramTest {
     ProgramTest::SetUp();
     if (IsSkipped()) return;
     if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(server_.Start(kWidth, kHeight, 24)) << server_.error();
+    ASSERT_TRUE(server_.Start(screenWidth_, screenHeight_, 24)) << server_.error();
     display_ = XOpenDisplay(server_.name().c_str());
     ASSERT_NE(display_, nullptr);
-    const Pixmap background = Paint(kWidth, kHeight, Quadrant);
+    const Pixmap background = Paint(screenWidth_, screenHeight_, Quadrant);
     XSetWindowBackgroundPixmap(display_, DefaultRootWindow(display_), background);
     XClearWindow(display_, DefaultRootWindow(display_));
     XFreePixmap(display_, background);
@@ -415,6 +417,8 @@ class XProgramTest : public ProgramTest {
     EXPECT_EQ(p.Stderr(), "");
   }
 
+  int screenWidth_ = kWidth;  // pixels
+  int screenHeight_ = kHeight;
   XvfbServer server_;
   Display* display_ = nullptr;
 };
@@ -757,6 +761,79 @@ TEST_F(DaemonTest, XScreenSaverRunsTheHackAsItsGrabPreferenceSaysAndEndsIt) {
     const std::string said = daemon_.Stderr();
     EXPECT_EQ(said.find("\"Grab desktop images\" is off") != std::string::npos, !grab) << said;
   }
+}
+
+// XScreenSaver's own settings dialog, as its users open it: its preview
+// pane runs the programs line with "--window-id" appended. "mode: one" and
+// "selected: 0" make the dialog show wingdrift first; every other hack it
+// knows is merged into its list after ours. The dialog needs a screen of
+// its own size.
+class SettingsDialogTest : public DaemonTest {
+ protected:
+  SettingsDialogTest() {
+    screenWidth_ = 1280;
+    screenHeight_ = 900;
+  }
+};
+
+TEST_F(SettingsDialogTest, PreviewShowsTheFlock) {
+  if (FindOnPath("xscreensaver-settings").empty()) {
+    GTEST_SKIP() << "xscreensaver-settings is not installed";
+  }
+  std::ofstream(home_.File(".xscreensaver")) << "mode: one\nselected: 0\n"
+                                                "programs: GL: wingdrift --root\n";
+  if (geteuid() == 0) {
+    const passwd* pw = getpwnam(kUser);
+    ASSERT_EQ(chown(home_.File(".xscreensaver").c_str(), pw->pw_uid, pw->pw_gid), 0);
+  }
+  // Without its daemon the dialog first asks whether to start it.
+  ASSERT_TRUE(daemon_.Start(Command({"xscreensaver", "-no-splash"})));
+  ChildProcess dialog;
+  ASSERT_TRUE(dialog.Start(Command({"xscreensaver-settings"})));
+
+  // The preview: wingdrift on the window XScreenSaver made in its pane.
+  Window pane = 0;
+  ASSERT_TRUE(WaitFor(30, [&] {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::string args = ReadFile(entry.path() / "cmdline");
+      std::replace(args.begin(), args.end(), '\0', ' ');
+      const size_t at = args.find("wingdrift --root --window-id ");
+      if (at != std::string::npos && X11Window::ParseWindowId(
+                                         args.substr(at + 29, args.find(' ', at + 29) - at - 29)
+                                             .c_str(),
+                                         &pane)) {
+        return true;
+      }
+    }
+    return false;
+  })) << "the dialog never ran \"wingdrift --root --window-id ...\"; it said:\n"
+      << dialog.Stderr();
+
+  // Debian's XScreenSaver does not grab the desktop by default: the flock
+  // flies over the shipped sky, whose blue is above its red everywhere, so
+  // butterflies are the pixels where it is not.
+  XWindowAttributes a{};
+  ASSERT_TRUE(XGetWindowAttributes(display_, pane, &a));
+  Shot shot;
+  int butterflyPixels = 0;
+  const bool flew = WaitFor(20, [&] {
+    shot = TakeShot(display_, pane, 0, 0, a.width, a.height);
+    butterflyPixels = 0;
+    int sky = 0;
+    for (unsigned c : shot.pixels) {
+      const int r = (c >> 16) & 255, b = c & 255;
+      if (b > r + 20) ++sky;
+      else if (r >= b) ++butterflyPixels;
+    }
+    return sky > static_cast<int>(shot.pixels.size()) * 9 / 10 && butterflyPixels > 40;
+  });
+  TakeShot(display_, DefaultRootWindow(display_), 0, 0, screenWidth_, screenHeight_)
+      .Save("xscreensaver-settings.png");
+  shot.Save("xscreensaver-settings-preview.png");
+  EXPECT_TRUE(flew) << butterflyPixels
+                    << " butterfly pixels in the preview; see test-output/xscreensaver-settings*.png";
+  dialog.Signal(SIGTERM);
+  dialog.Wait(5);
 }
 
 }  // namespace
