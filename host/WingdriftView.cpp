@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/DesktopCapture.h"
 #include "platform/DesktopSource.h"
 #include "platform/FrameClock.h"
+#include "platform/ResourceFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/ScreenSource.h"
 #include "scene/BackgroundPictures.h"
@@ -64,6 +66,12 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   initialized = false;
   chosenBGType_ = mySettings.BGTYPE;
   if (mySettings.BGTYPE == 0) {
+    if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) {
+      // Views on several screens share the reason; say it once.
+      static bool said = false;
+      if (!said) std::fprintf(stderr, "wingdrift: %s\n", host_.noDesktopReason.c_str());
+      said = true;
+    }
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
     if (DeskTex.texID == 0) mySettings.BGTYPE = 1;
@@ -141,6 +149,10 @@ void WingdriftView::animateOneFrame() {
   }
   glReshape();
   if (ssMain) ssMain->Draw();
+  if (host_.showFps) {
+    fps_.Frame(now, FpsOverlay::ProcessCpuSeconds());
+    fps_.Draw(static_cast<int>(Scrn.width), static_cast<int>(Scrn.height));
+  }
   glView->FlushBuffer();
 }
 
@@ -225,6 +237,10 @@ void WingdriftView::ReportSetupFailure(const char* resourceFile, const char* mes
   if (ssMain->width == 0 && ssMain->height == 0) {
     line = std::string("wingdrift: cannot load the resource file \"") + resourceFile + "\"" +
            detail + "; drawing nothing";
+    std::error_code ec;
+    if (!std::filesystem::exists(resourceFile, ec)) {
+      line += " (" + ResourceFolder::HowToFill(host_.resourceFolder) + ")";
+    }
   } else {
     line = std::string("wingdrift: no butterflies could be set up from \"") + mySettings.BFlyPath +
            "\"";

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "host/FolderPanel.h"
+#include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
 #include "platform/ScreenSaverView.h"
@@ -174,4 +175,5 @@ class WingdriftView : public ScreenSaverView {
   int32_t chosenBGType_ = 0;
   // Owns the sheet's builder and window; released by the sheet's code.
   std::shared_ptr<GtkBuilder> sheetBuilder_;
+  FpsOverlay fps_;  // counted and drawn only with host_.showFps
 };
