@@ -73,6 +73,7 @@ int Record(const RecordOptions& options, bool quiet) {
   };
   host.resourceFolder = ResourceFolder::Path();
   host.seed = options.seed;
+  host.overrides = options.settings;
 
   const long skipped = std::lround(options.start / kFrameStep);
   const long frames = skipped + std::lround(options.seconds / kFrameStep);

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "host/SettingsOverrides.h"
+
 struct RecordOptions {
   std::string path;              // where the frames go (see FrameSink)
   int width = 1280;              // pixels
@@ -13,6 +15,7 @@ struct RecordOptions {
   double seconds = 5.0;          // scene time to record
   double start = 0.0;            // scene time flown, unrecorded, before the first frame
   std::optional<unsigned> seed;  // replaces the time of day as the random seed
+  SettingsOverrides settings;    // replace the stored settings for this run
 };
 
 // Records and returns the program's exit status: 0 when every frame reached

@@ -61,6 +61,7 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   // The record is filled even when first-run defaults could not be saved;
   // the view then simply writes them again next time.
   LoadSettings(&mySettings, &MainMonitorOnly, host_.resourceFolder.c_str(), store);
+  host_.overrides.ApplyTo(&mySettings, &MainMonitorOnly);
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -206,6 +207,25 @@ class ProgramTest : public ::testing::Test {
   TempDir config_;
   TempDir home_;
 };
+
+// XScreenSaver's settings page passes settings as flags: they hold for the
+// run and never reach the store.
+TEST_F(ProgramTest, SettingsFlagsHoldForOneRunOnly) {
+  const std::string storePath = config_.File("wingdrift/qvWingdrift.plist");
+  std::ifstream before(storePath, std::ios::binary);
+  const std::string stored((std::istreambuf_iterator<char>(before)), {});
+  ASSERT_FALSE(stored.empty());
+  TempDir out;
+  ChildProcess p;
+  ASSERT_EQ(p.Run({kProgram, "--record", out.File("f.png"), "--seconds", "0.1", "--size", "64x48",
+                   "--count", "3", "--type", "Monarch.bfly", "--no-shadows", "--detail", "0"},
+                  Env(), 60),
+            0)
+      << p.Stderr();
+  EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + out.File("f.png") + ", 3 butterflies\n");
+  std::ifstream after(storePath, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), stored);
+}
 
 TEST_F(ProgramTest, HelpVersionAndBadOptions) {
   {
