@@ -137,15 +137,24 @@ int main(int argc, char** argv) {
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   gtk_container_add(GTK_CONTAINER(app.window), box);
 
+  GtkWidget* left = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
+  gtk_widget_set_margin_start(left, 18);
+  gtk_widget_set_margin_top(left, 18);
+  gtk_widget_set_margin_bottom(left, 18);
   GtkWidget* frame = gtk_frame_new(nullptr);
-  gtk_widget_set_valign(frame, GTK_ALIGN_START);
-  gtk_widget_set_margin_start(frame, 18);
-  gtk_widget_set_margin_top(frame, 18);
-  gtk_widget_set_margin_bottom(frame, 18);
   app.area = gtk_drawing_area_new();
   gtk_widget_set_size_request(app.area, kPreviewWidth, kPreviewHeight);
   gtk_container_add(GTK_CONTAINER(frame), app.area);
-  gtk_box_pack_start(GTK_BOX(box), frame, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(left), frame, FALSE, FALSE, 0);
+  GtkWidget* note = gtk_label_new(
+      "The preview flies the settings stored when this window opened. Saved changes "
+      "take effect the next time the screen saver starts.");
+  gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+  gtk_label_set_max_width_chars(GTK_LABEL(note), 50);
+  gtk_label_set_xalign(GTK_LABEL(note), 0);
+  gtk_style_context_add_class(gtk_widget_get_style_context(note), "dim-label");
+  gtk_box_pack_start(GTK_BOX(left), note, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), left, FALSE, FALSE, 0);
 
   app.slot = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   gtk_widget_set_size_request(app.slot, 360, -1);
