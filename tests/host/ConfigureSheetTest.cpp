@@ -275,6 +275,23 @@ TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmed) {
   EXPECT_EQ(view->mySettings.BFlyPath2, chosen.path());
 }
 
+TEST_F(ConfigureSheetTest, GuideOpensTheGuideBuiltBesideTheData) {
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  std::vector<std::string> opened;
+  view->openURI = [&opened](const char* uri) {
+    opened.push_back(uri);
+    return true;
+  };
+  Click(FindById(view->configureSheetWindow, "guide"));
+  ASSERT_EQ(opened.size(), 1u);
+  gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
+  ASSERT_NE(path, nullptr) << opened[0];
+  EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
+  g_free(path);
+}
+
 // GTK's own dialog, answered as a user would: it opens in the current
 // folder, the user goes to another one and confirms.
 TEST_F(ConfigureSheetTest, TheRealFolderDialogAnswersWithTheChosenFolder) {
