@@ -237,7 +237,7 @@ TEST_F(ConfigureSheetTest, DefaultsThenCancelStoresNothing) {
   GtkWidget* defaults = FindById(view->configureSheetWindow, "defaults");
   ASSERT_NE(defaults, nullptr);
   Click(defaults);
-  EXPECT_EQ(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(view->oMaxBFly)), 8);
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
   EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
   EXPECT_EQ(Title(view->oBGPath), pictures_.path()) << "the folder is not reset";
   EXPECT_FALSE(Sensitive(view->oBGPath));
