@@ -357,6 +357,8 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
       {"longer than its size", "download", Base("longer"), failed + "the server sent more than"},
       {"shorter than its size", "download", Base("shorter"), failed + "the server sent"},
       {"a wrong hash", "download", Base("badhash"), failed + "the file's SHA-256 is not"},
+      {"65 MiB without a stated size", "download", Base("endless"),
+       failed + "the file is larger than 67108864 bytes"},
       {"a valid hash of junk", "download", Base("junk"), failed + "not a butterfly type"},
       {"a name with ../", "download", Base("dotdot"),
        failed + "the server's file name \"../escape.bfly\" is not"},
@@ -378,9 +380,23 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
     if (c.command == "download") {
       EXPECT_NE(err.find(c.server + url), std::string::npos) << err;
     }
-    std::cout << "[" << c.what << "] " << err.substr(0, err.find('\n')) << "\n";
+    std::string shown = err;
+    while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    for (char& ch : shown) ch = ch == '\n' ? '|' : ch;
+    std::cout << "[" << c.what << "] " << shown << "\n";
     EXPECT_EQ(Snapshot(folder), before);
   }
+
+  // The same server behaving: the list marks what the folder holds, and a
+  // download lands.
+  ChildProcess list;
+  EXPECT_EQ(list.Run({kTool, "list", Base("ok"), "--into", folder}, {}, 60), 0) << list.Stderr();
+  EXPECT_EQ(list.Stdout(), "Monarch\nPeacock\t(installed)\nRed Admiral\nMagenta Test\n");
+  ChildProcess download;
+  EXPECT_EQ(download.Run({kTool, "download", Base("ok"), "Red Admiral", "--into", folder}, {}, 60),
+            0)
+      << download.Stderr();
+  EXPECT_EQ(ReadAll(folder + "/RedAdmiral.bfly"), ReadAll(kData + "RedAdmiral.bfly"));
 }
 
 }  // namespace

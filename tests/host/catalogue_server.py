@@ -85,6 +85,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
             return None
+        if mode == "endless":
+            # Lines without size and hash: only the general cap applies.
+            lines = [";".join(l.split(";")[:2]) for l in catalogue_lines(data)]
+            return self.reply(200, plistlib.dumps(lines), xml)
         if mode == "junk":
             junk_sum = hashlib.sha256(JUNK).hexdigest()
             lines = [";".join(l.split(";")[:2] + [str(len(JUNK)), junk_sum])
@@ -106,6 +110,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                               binary)
         if mode == "junk":
             return self.reply(200, JUNK, binary)
+        if mode == "endless":
+            # 65 MiB without a length.
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            try:
+                self.wfile.write(data)
+                for _ in range(65):
+                    self.wfile.write(b"\0" * (1 << 20))
+            except OSError:
+                pass
+            return None
         if mode == "dotdot":
             return self.reply(200, data, binary + [
                 ("Content-Disposition", 'attachment; filename="../escape.bfly"')])
