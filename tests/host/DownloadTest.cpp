@@ -397,6 +397,13 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
             0)
       << download.Stderr();
   EXPECT_EQ(ReadAll(folder + "/RedAdmiral.bfly"), ReadAll(kData + "RedAdmiral.bfly"));
+
+  // The gallery links each type and its picture.
+  const std::string gallery = ReadAll(root_->File("site/index.html"));
+  EXPECT_NE(gallery.find("<a href=\"mac/zips/bfly/RedAdmiral.bfly\" download>"), std::string::npos);
+  EXPECT_NE(gallery.find("<img src=\"previews/RedAdmiral.png\" alt=\"Red Admiral\">"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(root_->File("site/previews/RedAdmiral.png")).substr(1, 3), "PNG");
 }
 
 }  // namespace

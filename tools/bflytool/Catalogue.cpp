@@ -5,6 +5,7 @@
 //   OUTDIR/mac/zips/bfly/<file>.bfly      the types, locations relative to it
 //   OUTDIR/previews/<file>.png            a preview picture of each
 //   OUTDIR/index.html                     the gallery
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <glib.h>
 
 #include <cstdio>
@@ -47,13 +48,38 @@ std::string Size(size_t bytes) {
   return text;
 }
 
+// The gallery's picture of a type: the preview sheet's first view (texture
+// 0 from above, wings at 45 degrees), cut out of the sheet.
+constexpr int kCell = 240;        // pixels, the sheet's cell
+constexpr int kSheetHeader = 44;  // pixels above the sheet's cells
+
+bool WritePicture(const std::string& type, const std::string& png, std::ostream& err) {
+  const std::string sheet = png + ".sheet.png";
+  std::ostringstream quiet;
+  if (PreviewCommand({type, "-o", sheet, "--cell", std::to_string(kCell), "--force"}, quiet, err) != 0)
+    return false;
+  GError* error = nullptr;
+  GdkPixbuf* whole = gdk_pixbuf_new_from_file(sheet.c_str(), &error);
+  std::remove(sheet.c_str());
+  bool ok = whole != nullptr;
+  if (ok) {
+    GdkPixbuf* cell = gdk_pixbuf_new_subpixbuf(whole, kCell + 1, kSheetHeader + 1, kCell - 2, kCell - 2);
+    ok = cell != nullptr && gdk_pixbuf_save(cell, png.c_str(), "png", &error, nullptr);
+    if (cell != nullptr) g_object_unref(cell);
+    g_object_unref(whole);
+  }
+  if (!ok) err << png << ": " << (error != nullptr ? error->message : "cannot write the picture") << "\n";
+  if (error != nullptr) g_error_free(error);
+  return ok;
+}
+
 std::string Gallery(const std::vector<Type>& types, const std::string& folder) {
   std::ostringstream h;
   h << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<title>Butterfly types</title>\n<style>\n"
        "body { font-family: sans-serif; background: #20242a; color: #eee; margin: 2em; }\n"
        ".types { display: flex; flex-wrap: wrap; gap: 1.5em; }\n"
-       ".type { background: #2e333b; padding: 1em; border-radius: 8px; width: 330px; }\n"
+       ".type { background: #2e333b; padding: 1em; border-radius: 8px; width: 238px; }\n"
        ".type img { width: 100%; border-radius: 4px; }\n"
        ".type h2 { font-size: 1.1em; margin: 0.5em 0 0.2em; }\n"
        "a { color: #9cf; }\n</style>\n</head>\n<body>\n<h1>Butterfly types</h1>\n"
@@ -146,10 +172,7 @@ int CatalogueCommand(const std::vector<std::string>& args, std::ostream& out, st
       return 1;
     }
     const std::string stem = t.file.substr(0, t.file.size() - 5);
-    std::ostringstream quiet;
-    if (PreviewCommand({typeDir + t.file, "-o", previewDir + stem + ".png", "--cell", "160", "--force"},
-                       quiet, err) != 0)
-      return 1;
+    if (!WritePicture(typeDir + t.file, previewDir + stem + ".png", err)) return 1;
   }
   if (!WriteFileChecked(outDir + "/" + folderPart, FormatCatalogue(lines), force, &error) ||
       !WriteFileChecked(outDir + "/index.html", Gallery(types, folder), force, &error)) {
