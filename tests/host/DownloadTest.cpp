@@ -19,6 +19,7 @@
 #include "host/ButterflyDownloads.h"
 #include "host/ButterflyFolder.h"
 #include "host/CatalogueLine.h"
+#include "host/DownloadServer.h"
 #include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "tests/host/ChildProcess.h"
@@ -151,6 +152,20 @@ std::unique_ptr<AQUARIUM> Aquarium(const std::string& folder) {
 
 void RunUntilEnded(ButterflyDownloads* d) {
   while (d->theDownload) g_main_context_iteration(nullptr, TRUE);
+}
+
+TEST(DownloadServerTest, StoreKeyOverridesTheBuiltInAddress) {
+  TempDir config;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", config.path().c_str());
+  ScreenSaverDefaults store(kSettingsModuleName);
+  EXPECT_EQ(DownloadServerAddress(store), BuiltInDownloadServer());
+  store.setObject("http://127.0.0.1:8000/", kDownloadServerKey);
+  EXPECT_EQ(DownloadServerAddress(store), "http://127.0.0.1:8000/");
+  EXPECT_EQ(CatalogueUrl(DownloadServerAddress(store)),
+            "http://127.0.0.1:8000/mac/zips/bfly/bflyTypes.plist");
+  store.setObject("", kDownloadServerKey);
+  EXPECT_EQ(DownloadServerAddress(store), "") << "an empty key turns the check off";
+  EXPECT_EQ(CatalogueUrl(""), "");
 }
 
 TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
