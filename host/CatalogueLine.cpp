@@ -3,7 +3,6 @@
 #include <plist/plist.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 
@@ -54,11 +53,12 @@ bool ParseCatalogue(const char* body, size_t size, std::vector<std::string>* lin
   for (uint32_t i = 0; i < count; ++i) {
     plist_t item = plist_array_get_item(raw, i);
     if (item == nullptr || plist_get_node_type(item) != PLIST_STRING) return false;
-    char* value = nullptr;
-    plist_get_string_val(item, &value);
+    // Not plist_get_string_val: it asserts (aborts) on a string holding a
+    // NUL character, which a catalogue can spell as "&#0;".
+    uint64_t length = 0;
+    const char* value = plist_get_string_ptr(item, &length);
     if (value == nullptr) return false;
-    out.emplace_back(value);
-    std::free(value);
+    out.emplace_back(value, static_cast<size_t>(length));
   }
   *lines = std::move(out);
   return true;
