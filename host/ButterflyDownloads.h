@@ -3,10 +3,20 @@
 // catalogue's not-yet-installed entries, the running download and its
 // progress, shown through DownloadOutlets.
 //
-// A sheet owns one, sets `server` (DownloadServerAddress), `outlets` and
-// `aquarium`, and calls CheckDownloads from its check button and
-// StartDownload from its download button; the download reports back through
-// the delegate methods while the GLib main loop runs. Main thread only.
+// A sheet owns one (the view's downloadData, numDownloads, bytesReceived,
+// expectedBytes and theDownload live here) and:
+//  - on opening: sets `server` = DownloadServerAddress(store) (shown in an
+//    entry; saved back under kDownloadServerKey), `outlets` to its controls
+//    and `aquarium` to the preview scene's container; when !CanCheck() it
+//    disables the check button and labels it kNoServerText;
+//  - configureSheet_checkdownloads: CheckDownloads();
+//  - configureSheet_download: StartDownload(selected pop-up index, the
+//    record's BFlyPath2);
+//  - outlets.typeLanded: recreates its preview view;
+//  - keeps running the GLib main loop (GTK does); the download reports back
+//    through the delegate methods from it.
+// Destroying it cancels a running download, leaving the folder as it was.
+// Main thread only.
 #include <cstdint>
 #include <functional>
 #include <memory>
