@@ -195,6 +195,7 @@ class ProgramTest : public ::testing::Test {
   ChildProcess::Env Env(const std::string& display = "") const {
     ChildProcess::Env env = {{"XDG_CONFIG_HOME", config_.path()},
                              {"HOME", home_.path()},
+                             {"XDG_DATA_HOME", config_.File("data")},
                              {"XSCREENSAVER_WINDOW", std::nullopt}};
     if (display.empty()) {
       env.push_back({"DISPLAY", std::nullopt});
