@@ -12,6 +12,7 @@
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
 //   --fps with any mode that draws on the screen: the frame-rate overlay
+//   --samples N with --window, --preview or full screen: multisampling
 //
 // Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
 // them; the single-dash spellings XScreenSaver's hacks take (-root,
@@ -31,6 +32,7 @@ struct CommandLine {
   double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
+  int samples = -1;                 // --samples: multisampling per pixel; -1: as the renderer suits
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
   // program name, no newline) for an unknown option, a missing or malformed
