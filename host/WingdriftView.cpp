@@ -107,6 +107,14 @@ int WingdriftView::MainScreenNumber() {
   return main != nullptr ? main->number : -1;
 }
 
+int WingdriftView::Samples() {
+  if (!MakeCurrent()) return 0;
+  GLint buffers = 0, samples = 0;
+  glGetIntegerv(GL_SAMPLE_BUFFERS, &buffers);
+  glGetIntegerv(GL_SAMPLES, &samples);
+  return buffers > 0 ? samples : 0;
+}
+
 void WingdriftView::startAnimation() {
   ThisScreenIsOn = true;
   if (MainMonitorOnly && ScreenNumber() != MainScreenNumber()) ThisScreenIsOn = false;
@@ -178,6 +186,7 @@ void WingdriftView::glInit() {
   glEnable(GL_COLOR_MATERIAL);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
   glReshape();
+  fps_.samples = Samples();
 }
 
 void WingdriftView::glReshape() {

@@ -162,6 +162,8 @@ class WingdriftView : public ScreenSaverView {
   int ScreenNumber();
   // The number of the main screen; -1 when no screen is known.
   int MainScreenNumber();
+  // Multisample samples per pixel of the view's context; 0: none.
+  int Samples();
 
  private:
   bool MakeCurrent();

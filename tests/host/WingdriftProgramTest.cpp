@@ -486,6 +486,24 @@ TEST_F(XProgramTest, WindowShowsTheDesktopTheRightWayUpWithButterflies) {
   ExpectQuietExitOn(p, SIGTERM);
 }
 
+// Xvfb draws with Mesa's software renderer: no multisampling unless asked
+// for, and --fps says which.
+TEST_F(XProgramTest, MultisamplingAsTheRendererSuitsOrAsAsked) {
+  for (const auto& [extra, said] :
+       {std::pair<std::vector<std::string>, std::string>{{}, "(software): 0 samples per pixel "
+                                                             "(--samples 4 smooths edges)\n"},
+        {{"--samples", "4"}, "(software): 4 samples per pixel\n"}}) {
+    std::vector<std::string> argv = {kProgram, "--window", "160x120", "--fps"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(argv, Env(server_.name())));
+    EXPECT_TRUE(WaitFor(10, [&] { return p.Stderr().find(said) != std::string::npos; }))
+        << p.Stderr();
+    p.Signal(SIGTERM);
+    EXPECT_TRUE(p.Wait(5));
+  }
+}
+
 TEST_F(XProgramTest, FullScreenEndsOnPointerMotionOrKey) {
   const Window root = DefaultRootWindow(display_);
   XWarpPointer(display_, None, root, 0, 0, 0, 0, 300, 200);
