@@ -30,6 +30,9 @@ bool BFLYINFO::LoadData(const char* folder, float size) {
   file->Close();
   file.reset();
 
-  loaded = true;
+  // Only a type that loaded counts as loaded; a failed one is tried (and
+  // reported) again rather than passed off as ready.
+  loaded = result;
+  if (!result) data.reset();
   return result;
 }
