@@ -55,7 +55,9 @@ int RunOnX11(const CommandLine& commandLine) {
   int status = 0;
   {
     // Before the slow set-up, so that a SIGTERM meanwhile ends the program
-    // at the loop's first wait.
+    // at the loop's first wait, or within a second if set-up is not done by
+    // then (XScreenSaver never reaps a hack that outlives its signal).
+    SignalPipe::EndProcessAfterGrace(true);
     RunLoop loop(display);
     XRandRScreens screens(display);
     MonotonicClock clock;

@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -70,6 +71,13 @@ bool Picture::DecodeAtSize(const char* path, const SizeChooser& choose, std::str
   g_signal_connect(loader, "size-prepared", G_CALLBACK(OnSizePrepared), &state);
   std::vector<guchar> chunk(64 * 1024);
   bool written = true;
+  // The loaders show what arrived of a file cut short; a PNG must end with
+  // its IEND chunk to count as whole.
+  static constexpr guchar kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  static constexpr guchar kPngEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  guchar head[8] = {};
+  guchar tail[12] = {};
+  size_t total = 0;
   for (;;) {
     const ssize_t n = read(fd, chunk.data(), chunk.size());
     if (n < 0 && errno == EINTR) continue;
@@ -78,6 +86,15 @@ bool Picture::DecodeAtSize(const char* path, const SizeChooser& choose, std::str
       break;
     }
     if (n == 0) break;
+    const size_t got = static_cast<size_t>(n);
+    if (total < sizeof head) std::memcpy(head + total, chunk.data(), std::min(sizeof head - total, got));
+    if (got >= sizeof tail) {
+      std::memcpy(tail, chunk.data() + got - sizeof tail, sizeof tail);
+    } else {
+      std::memmove(tail, tail + got, sizeof tail - got);
+      std::memcpy(tail + sizeof tail - got, chunk.data(), got);
+    }
+    total += got;
     GError* error = nullptr;
     written = gdk_pixbuf_loader_write(loader, chunk.data(), static_cast<gsize>(n), &error);
     if (error) g_error_free(error);
@@ -95,6 +112,11 @@ bool Picture::DecodeAtSize(const char* path, const SizeChooser& choose, std::str
   if (state.refused != nullptr) {
     return fail(std::string(state.refused) + " (" + std::to_string(state.ownWidth) + " x " +
                 std::to_string(state.ownHeight) + " pixels)");
+  }
+  if (pixbuf != nullptr && std::memcmp(head, kPngSignature, sizeof head) == 0 &&
+      (total < sizeof head + sizeof tail || std::memcmp(tail, kPngEnd, sizeof tail) != 0)) {
+    g_object_unref(pixbuf);
+    return fail("did not decode (the file is cut short)");
   }
   if (pixbuf == nullptr) return fail("did not decode");
   // Loaders of animations (GIF) hand out their frames unscaled.
