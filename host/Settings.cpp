@@ -157,11 +157,12 @@ bool LoadSettings(SETTINGS* settings, bool* mainMonitorOnly, const char* resourc
     // first run and says nothing.
     if (!store.keys().empty()) {
       std::string copy;
-      const std::string was = version ? "of version \"" + *version + "\"" : "without a version";
+      const std::string was = version ? "version \"" + *version + "\" is not \"" + kSettingsVersion + "\""
+                                      : "no version";
       if (store.KeepCopy(&copy)) {
-        read.Tell("settings " + was + "; kept them as \"" + copy + "\" and wrote the defaults");
+        read.Tell(was + "; kept the old settings as \"" + copy + "\" and wrote the defaults");
       } else {
-        read.Tell("settings " + was + " replaced by the defaults (no copy could be kept)");
+        read.Tell(was + "; wrote the defaults (no copy of the old settings could be kept)");
       }
     }
     // SelectedBFlyName keeps what the record had or the store named.

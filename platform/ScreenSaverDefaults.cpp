@@ -190,7 +190,8 @@ void ScreenSaverDefaults::Read() {
   // writer for ever.
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    if (errno != ENOENT) blocked_ = !KeepDamagedFile();
+    // No file (or no folder for it) is simply an empty store.
+    if (errno != ENOENT && errno != ENOTDIR) blocked_ = !KeepDamagedFile();
     return;
   }
   struct stat st;
