@@ -85,8 +85,12 @@ int RunOnX11(const CommandLine& commandLine) {
     host.clock = &clock;
     host.screens = &screens;
     host.desktop = &desktop;
-    host.desktopPicture = [&desktopPicture](int screen) {
-      return desktopPicture.PathForScreen(screen);
+    host.desktopPicture = [&desktopPicture, &screens](int screen) {
+      const ScreenList list = screens.Screens();
+      const std::string name = screen >= 0 && static_cast<size_t>(screen) < list.screens.size()
+                                   ? list.screens[static_cast<size_t>(screen)].name
+                                   : std::string();
+      return desktopPicture.PathForScreen(screen, name);
     };
     host.resourceFolder = ResourceFolder::Path();
 
