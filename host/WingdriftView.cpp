@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/DesktopCapture.h"
 #include "platform/DesktopSource.h"
 #include "platform/FrameClock.h"
+#include "platform/ResourceFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/ScreenSource.h"
 #include "scene/BackgroundPictures.h"
@@ -64,13 +66,15 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   ThisScreenIsOn = true;
   initialized = false;
   if (mySettings.BGTYPE == 0) {
+    // Views on several screens share the reason; Notice says it once.
+    if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) Notice(host_.noDesktopReason);
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
     if (DeskTex.texID == 0) {
       // Without any screen (an offscreen recording) there is nothing to
       // capture by design, and nothing to tell.
-      quietDesktopPicture_ = host_.desktop == nullptr;
-      if (!quietDesktopPicture_) {
+      quietDesktopPicture_ = host_.desktop == nullptr && host_.noDesktopReason.empty();
+      if (host_.desktop != nullptr) {
         Notice("cannot show the desktop: " + captureWhy_ + "; showing the desktop picture instead");
       }
       mySettings.BGTYPE = 1;
@@ -154,6 +158,10 @@ void WingdriftView::animateOneFrame() {
   }
   glReshape();
   if (ssMain) ssMain->Draw();
+  if (host_.showFps) {
+    fps_.Frame(now, FpsOverlay::ProcessCpuSeconds());
+    fps_.Draw(static_cast<int>(Scrn.width), static_cast<int>(Scrn.height));
+  }
   glView->FlushBuffer();
 }
 
@@ -259,6 +267,10 @@ void WingdriftView::ReportSetupFailure(const char* resourceFile, const char* mes
   if (ssMain->width == 0 && ssMain->height == 0) {
     line = std::string("wingdrift: cannot load the resource file \"") + resourceFile + "\"" +
            detail + "; drawing nothing";
+    std::error_code ec;
+    if (!std::filesystem::exists(resourceFile, ec)) {
+      line += " (" + ResourceFolder::HowToFill(host_.resourceFolder) + ")";
+    }
   } else {
     line = std::string("wingdrift: no butterflies could be set up from \"") + mySettings.BFlyPath +
            "\"";

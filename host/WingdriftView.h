@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
 #include "platform/ScreenSaverView.h"
@@ -110,6 +111,7 @@ class WingdriftView : public ScreenSaverView {
   void ReportSetupFailure(const char* resourceFile, const char* message);
 
   WingdriftHost host_;
+  FpsOverlay fps_;  // counted and drawn only with host_.showFps
   int captureWidth_ = 0;    // the captured monitor's pixels; 0 when none
   int captureHeight_ = 0;   // pixels
   std::string captureWhy_;  // why the last capture failed
