@@ -23,7 +23,8 @@ class BFLYINFO {
   // Loads the type from `folder` joined with `fileName` at the given size
   // factor, once: true at once when `loaded` is already set. Reports
   // "Unable to load currency!" through ERRORCLOSE when the file does not
-  // open. Otherwise returns BFLYDATA::Load's result and sets `loaded` only
+  // open, and "Unable to allocate memory!" when memory runs out while the
+  // type is built. Otherwise returns BFLYDATA::Load's result and sets `loaded` only
   // when it succeeded; a type that failed is released, so the next call
   // tries again and fails again rather than reporting success. Needs the
   // OpenGL context current (textures are built).

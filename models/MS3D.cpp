@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -166,7 +167,16 @@ bool TimesRise(const std::vector<MS3D_KEYFRAME>& keys) {
 
 bool MS3D::LoadFromFStream(std::istream* stream) {
   MS3D model;
-  if (!ReadModel(stream, model)) {
+  // The arrays grow with the file's counts; memory that runs out is a
+  // failure of this load, not an exception out of the loader.
+  bool read = false;
+  try {
+    read = ReadModel(stream, model);
+  } catch (const std::bad_alloc&) {
+    ERRORCLOSE("Unable to allocate memory!");
+    return false;
+  }
+  if (!read) {
     ERRORCLOSE("Not a valid MS3D file!");
     return false;
   }

@@ -135,6 +135,7 @@ class MS3D {
 
   // Reads one model from the stream's current position and leaves the stream
   // just after the last joint record (later extension sections stay unread).
+  // "Unable to allocate memory!" through ERRORCLOSE when memory runs out.
   // The model is refused with "Not a valid MS3D file!" through ERRORCLOSE when
   // the id or version is wrong, the stream ends inside the model, a count
   // does not fit in the bytes left, an index is out of range (Validate), a

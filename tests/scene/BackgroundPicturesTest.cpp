@@ -231,6 +231,14 @@ TEST_F(BackgroundPicture, BuildsTheTextureTheRightWayUpAtEachDetail) {
     EXPECT_EQ(texture.width, 64u) << "the picture's own size";
     EXPECT_EQ(texture.height, 32u);
     EXPECT_EQ(texture.type, static_cast<uint32_t>(GL_RGB));
+    // Stretched with linear filtering, a repeating texture would blend the
+    // opposite edge into the outermost pixels.
+    GLint wrap[2] = {};
+    glBindTexture(GL_TEXTURE_2D, texture.texID);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap[0]);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap[1]);
+    EXPECT_EQ(wrap[0], GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(wrap[1], GL_CLAMP_TO_EDGE);
     EXPECT_EQ(texture.bpp, 24u);
     EXPECT_EQ(texture.imageData, nullptr);
     ASSERT_NE(texture.texID, 0u);
