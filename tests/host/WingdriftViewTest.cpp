@@ -80,6 +80,33 @@ class PlacedWindow final : public ViewWindow {
   OffscreenWindow inner_;
 };
 
+// The offscreen context, which the test can make refuse to become current
+// (its window gone, say).
+class RefusingWindow final : public ViewWindow {
+ public:
+  explicit RefusingWindow(const bool* refuse) : refuse_(refuse), inner_(&GLTest::Context(), [] {}) {}
+  ViewRect FrameOnRoot() override { return ViewRect{0, 0, GLTest::kWidth, GLTest::kHeight}; }
+  std::unique_ptr<OpenGLContext> CreateContext() override {
+    class Context final : public OpenGLContext {
+     public:
+      Context(std::unique_ptr<OpenGLContext> inner, const bool* refuse)
+          : inner_(std::move(inner)), refuse_(refuse) {}
+      bool MakeCurrent() override { return !*refuse_ && inner_->MakeCurrent(); }
+      void ReleaseCurrent() override { inner_->ReleaseCurrent(); }
+      void FlushBuffer() override { inner_->FlushBuffer(); }
+
+     private:
+      std::unique_ptr<OpenGLContext> inner_;
+      const bool* refuse_;
+    };
+    return std::make_unique<Context>(inner_.CreateContext(), refuse_);
+  }
+
+ private:
+  const bool* refuse_;
+  OffscreenWindow inner_;
+};
+
 struct StoredSettings {
   int bgType = 0;
   int bgRes = 1;
@@ -542,6 +569,39 @@ TEST_F(ViewTest, BackgroundTextureHasOneOwner) {
   EXPECT_TRUE(glIsTexture(name)) << "the scene only refers to the background";
   view.reset();
   EXPECT_FALSE(glIsTexture(name)) << "the view's record deletes it";
+}
+
+TEST_F(ViewTest, NamesAreDeletedOnlyInTheViewsOwnContext) {
+  Store(StoredSettings());
+  desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
+  host_.desktop = &desktop_;
+  bool refuse = false;
+  auto view = std::make_unique<WingdriftView>(ViewRect{0, 0, kWidth, kHeight}, false,
+                                              std::make_unique<RefusingWindow>(&refuse), host_);
+  const unsigned kept = view->DeskTex.texID;
+  ASSERT_NE(kept, 0u);
+  {
+    // A capture with nothing to capture replaces the name it was given:
+    // that texture is deleted, not leaked.
+    host_.desktop = nullptr;
+    auto blind = MakeView();
+    unsigned name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const unsigned old = name;
+    blind->captureDesktop(&name, 0);
+    EXPECT_EQ(name, 0u);
+    EXPECT_FALSE(glIsTexture(old));
+  }
+  // Its context refuses: whatever context is current (another view's) must
+  // keep its objects, so the view deletes nothing and leaves none current.
+  refuse = true;
+  ASSERT_TRUE(Context().MakeCurrent());
+  view.reset();
+  ASSERT_TRUE(Context().MakeCurrent());
+  EXPECT_TRUE(glIsTexture(kept)) << "deleted in a context that was not the view's";
+  glDeleteTextures(1, &kept);
 }
 
 TEST_F(ViewTest, AlternativeCaptureThroughGLU) {
