@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -216,6 +218,34 @@ TEST(PictureTexture, ResamplesNearestAndFlipsRows) {
   ResamplePicture(rgb, 4, 2, 12, 3, small, 2, 1);
   EXPECT_EQ(small[0], 1);  // texture row 0 is step 0: picture row 0
   EXPECT_EQ(small[3], 3);
+}
+
+TEST(PictureTexture, AHugeJpegCostsWhatItsTextureCosts) {
+  // 6000 x 6000 pixels: 108 MB decoded whole; at the 1024 x 1024 it is drawn
+  // at, a few MB. Measured in a child process of its own.
+  TempDir dir;
+  const std::string jpeg = dir.File("huge.jpg");
+  WritePicture(jpeg, "jpeg", 6000, 6000, false, [](int x, int y) { return Quadrant(x, y, 6000, 6000); });
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    Picture picture;
+    const bool ok = picture.DecodeAtSize(jpeg.c_str(), [](uint32_t, uint32_t, uint32_t* w, uint32_t* h) {
+      *w = *h = 1024;
+      return true;
+    });
+    getrusage(RUSAGE_SELF, &after);
+    const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+    _exit(!ok ? 2 : grownKiB > 32 * 1024 ? 4 : picture.width() != 1024 || picture.ownWidth() != 6000 ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 2) << "did not decode";
+  EXPECT_NE(WEXITSTATUS(status), 3) << "not decoded at the size asked for";
+  EXPECT_NE(WEXITSTATUS(status), 4) << "decoding took more than 32 MB";
 }
 
 using BackgroundPicture = GLTest;
