@@ -12,12 +12,19 @@
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
 //   --fps with any mode that draws on the screen: the frame-rate overlay
+//   Settings for this run only, with any mode (XScreenSaver's settings
+//   dialog passes its controls so; never stored): --count N,
+//   --butterfly-size PCT, --speed PCT, --shadows | --no-shadows,
+//   --mix | --type FILE, --background desktop|picture|folder, --folder DIR,
+//   --detail 0|1|2, --main-monitor-only
 //
 // Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
 // them; the single-dash spellings XScreenSaver's hacks take (-root,
 // -window, -window-id, -fps) are taken too.
 #include <optional>
 #include <string>
+
+#include "host/SettingsOverrides.h"
 
 struct CommandLine {
   enum class Mode { FullScreen, Window, Preview, Root, WindowId, Record, Help, Version };
@@ -31,6 +38,7 @@ struct CommandLine {
   double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
+  SettingsOverrides settings;       // settings flags
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
   // program name, no newline) for an unknown option, a missing or malformed

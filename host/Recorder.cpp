@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -72,9 +73,11 @@ int Record(const RecordOptions& options, bool quiet) {
   };
   host.resourceFolder = ResourceFolder::Path();
   host.seed = options.seed;
+  host.overrides = options.settings;
 
   const long skipped = std::lround(options.start / kFrameStep);
   const long frames = skipped + std::lround(options.seconds / kFrameStep);
+  int64_t butterflies = 0;
   {
     const ViewRect frame{0, 0, static_cast<double>(options.width),
                          static_cast<double>(options.height)};
@@ -91,9 +94,13 @@ int Record(const RecordOptions& options, bool quiet) {
       view.animateOneFrame();
     }
     recording = false;
+    if (view.ssMain && view.ssMain->aquarium) butterflies = view.ssMain->aquarium->numBFlys;
   }
   if (sinkFailed) return Fail(error);
   if (!sink->Finish(&error)) return Fail(error);
-  if (!quiet) std::printf("wingdrift: recorded %s\n", sink->Describe().c_str());
+  if (!quiet) {
+    std::printf("wingdrift: recorded %s, %lld butterflies\n", sink->Describe().c_str(),
+                static_cast<long long>(butterflies));
+  }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "host/ButterflyFolder.h"
 #include "platform/PicturesFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "util/CString.h"
@@ -139,7 +140,7 @@ std::string PictureFolderFromStored(const std::string& stored) {
 bool LoadSettings(SETTINGS* settings, bool* mainMonitorOnly, const char* resourceFolder,
                   ScreenSaverDefaults& store) {
   CopyCString(settings->BFlyPath, resourceFolder);
-  CopyCString(settings->BFlyPath2, "");
+  CopyCString(settings->BFlyPath2, UserButterflyFolder().c_str());
 
   const Reader read(store);
   if (!store.damagedCopy().empty()) {

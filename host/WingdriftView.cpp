@@ -62,9 +62,11 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   // The record is filled even when first-run defaults could not be saved;
   // the view then simply writes them again next time.
   LoadSettings(&mySettings, &MainMonitorOnly, host_.resourceFolder.c_str(), store);
+  host_.overrides.ApplyTo(&mySettings, &MainMonitorOnly);
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;
+  chosenBGType_ = mySettings.BGTYPE;
   if (mySettings.BGTYPE == 0) {
     // Views on several screens share the reason; Notice says it once.
     if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) Notice(host_.noDesktopReason);

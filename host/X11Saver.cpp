@@ -107,6 +107,7 @@ int RunOnX11(const CommandLine& commandLine) {
     };
     host.resourceFolder = ResourceFolder::Path();
     host.showFps = commandLine.fps;
+    host.overrides = commandLine.settings;
 
     std::vector<std::unique_ptr<X11Window>> windows;
     std::string error;

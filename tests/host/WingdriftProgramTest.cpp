@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -195,6 +196,7 @@ class ProgramTest : public ::testing::Test {
   ChildProcess::Env Env(const std::string& display = "") const {
     ChildProcess::Env env = {{"XDG_CONFIG_HOME", config_.path()},
                              {"HOME", home_.path()},
+                             {"XDG_DATA_HOME", config_.File("data")},
                              {"XSCREENSAVER_WINDOW", std::nullopt}};
     if (display.empty()) {
       env.push_back({"DISPLAY", std::nullopt});
@@ -207,6 +209,25 @@ class ProgramTest : public ::testing::Test {
   TempDir config_;
   TempDir home_;
 };
+
+// XScreenSaver's settings page passes settings as flags: they hold for the
+// run and never reach the store.
+TEST_F(ProgramTest, SettingsFlagsHoldForOneRunOnly) {
+  const std::string storePath = config_.File("wingdrift/qvWingdrift.plist");
+  std::ifstream before(storePath, std::ios::binary);
+  const std::string stored((std::istreambuf_iterator<char>(before)), {});
+  ASSERT_FALSE(stored.empty());
+  TempDir out;
+  ChildProcess p;
+  ASSERT_EQ(p.Run({kProgram, "--record", out.File("f.png"), "--seconds", "0.1", "--size", "64x48",
+                   "--count", "3", "--type", "Monarch.bfly", "--no-shadows", "--detail", "0"},
+                  Env(), 60),
+            0)
+      << p.Stderr();
+  EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + out.File("f.png") + ", 3 butterflies\n");
+  std::ifstream after(storePath, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), stored);
+}
 
 TEST_F(ProgramTest, HelpVersionAndBadOptions) {
   {
@@ -242,7 +263,7 @@ TEST_F(ProgramTest, RecordsPngFolderAndClip) {
     ASSERT_EQ(p.Run({kProgram, "--record", png, "--seconds", "1", "--size", "320x180"}, Env(), 60),
               0)
         << p.Stderr();
-    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + "\n");
+    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + ", 10 butterflies\n");
     int w = 0, h = 0;
     const std::vector<uint8_t> rgb = DecodeRgb(png, &w, &h);
     ASSERT_FALSE(rgb.empty());
