@@ -870,7 +870,7 @@ TEST_F(SettingsDialogTest, PreviewShowsTheFlock) {
 
   // The preview: wingdrift on the window XScreenSaver made in its pane.
   Window pane = 0;
-  ASSERT_TRUE(WaitFor(30, [&] {
+  ASSERT_TRUE(WaitFor(60, [&] {
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
       std::string args = ReadFile(entry.path() / "cmdline");
       std::replace(args.begin(), args.end(), '\0', ' ');
@@ -893,7 +893,7 @@ TEST_F(SettingsDialogTest, PreviewShowsTheFlock) {
   ASSERT_TRUE(XGetWindowAttributes(display_, pane, &a));
   Shot shot;
   int butterflyPixels = 0;
-  const bool flew = WaitFor(20, [&] {
+  const bool flew = WaitFor(60, [&] {
     shot = TakeShot(display_, pane, 0, 0, a.width, a.height);
     butterflyPixels = 0;
     int sky = 0;
