@@ -37,6 +37,22 @@ const char kUsage[] =
     "Save stores them in ~/.config/wingdrift/qvWingdrift.plist; the saver\n"
     "uses them from its next start.\n";
 
+// The desktop as it was before this window opened: a preview recreated
+// later shows that picture, not this window covering the desktop.
+class KeptDesktop final : public DesktopSource {
+ public:
+  explicit KeptDesktop(DesktopSource* source) : source_(source) {}
+  bool Grab(RgbaImage* out) override {
+    if (!kept_.Valid() && !source_->Grab(&kept_)) return false;
+    *out = kept_;
+    return true;
+  }
+
+ private:
+  DesktopSource* source_;
+  RgbaImage kept_;
+};
+
 struct App {
   GtkWidget* window = nullptr;
   GtkWidget* area = nullptr;
@@ -233,7 +249,8 @@ int main(int argc, char** argv) {
   Display* xdisplay = gdk_x11_display_get_xdisplay(gtk_widget_get_display(app.window));
   MonotonicClock clock;
   XRandRScreens screens(xdisplay);
-  X11DesktopSource desktop(xdisplay, 0);
+  X11DesktopSource x11Desktop(xdisplay, 0);
+  KeptDesktop desktop(&x11Desktop);
   DesktopPicture desktopPicture;
   WingdriftHost& host = app.host;
   host.clock = &clock;
