@@ -120,13 +120,12 @@ try:
     print("progress %.1f, \"%s\"; screenshot %s" % (progress.value, status.text.strip(), shot))
     open(os.path.join(work, "release"), "w").close()
 
-    # A fresh view replaces the preview once the type has landed: its sheet
-    # is new, so everything is looked for again.
+    # A fresh view replaces the preview once the type has landed; only its
+    # sheet lists the new type, and everything is looked for again there.
     wait_for("the download to land", lambda: os.path.exists(landed))
-    wait_for("the fresh sheet", lambda: app.child(
-        name="Download status", roleName="label").text == "Download Complete!")
-    types = item_names(app.child(name="Type", roleName="combo box"))
-    assert NEW_TYPE in types, types
+    wait_for("the new type in the type pop-up", lambda: NEW_TYPE in item_names(
+        app.child(name="Type", roleName="combo box")))
+    assert app.child(name="Download status", roleName="label").text == "Download Complete!"
     assert item_names(app.child(name="Available types", roleName="combo box")) == ["Peacock"]
     assert app.child(name="Download server", roleName="text").text == base
     assert app.child(name="Number of butterflies", roleName="spin button").text == "3"
