@@ -172,6 +172,15 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       if (!setMode(Mode::Version, arg)) return false;
     } else if (std::strcmp(arg, "--fps") == 0 || std::strcmp(arg, "-fps") == 0) {
       fps = true;
+    } else if (std::strcmp(arg, "--samples") == 0) {
+      if (!needValue(i, arg)) return false;
+      const char* text = argv[++i];
+      if (std::strcmp(text, "0") != 0 && std::strcmp(text, "2") != 0 &&
+          std::strcmp(text, "4") != 0 && std::strcmp(text, "8") != 0) {
+        *error = std::string("'--samples' takes 0, 2, 4 or 8, not '") + text + "'";
+        return false;
+      }
+      samples = std::atoi(text);
     } else if (std::strcmp(arg, "--window") == 0 || std::strcmp(arg, "-window") == 0) {
       if (!setMode(Mode::Window, arg)) return false;
       if (i + 1 < argc && !IsOption(argv[i + 1])) {
@@ -250,8 +259,9 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
     *error = "'--mix' and '--type' cannot be combined";
     return false;
   }
-  if (fps && mode == Mode::Record) {
-    *error = "'--fps' goes with a mode that draws on the screen, not with '--record'";
+  if ((fps || samples >= 0) && mode == Mode::Record) {
+    *error = std::string("'") + (fps ? "--fps" : "--samples") +
+             "' goes with a mode that draws on the screen, not with '--record'";
     return false;
   }
   if (recordOptions && mode != Mode::Record) {
@@ -283,6 +293,10 @@ const char* UsageText() {
          "     --seed N           random seed, so that a run can be repeated\n"
          "  --fps                  with a mode that draws on the screen: frames per second\n"
          "                         and CPU load in the bottom left corner\n"
+         "  --samples N            smooth edges with N samples per pixel (0, 2, 4, 8) in the\n"
+         "                         windows wingdrift makes; by default 4 with a graphics\n"
+         "                         card and none with software rendering, where each\n"
+         "                         sample costs CPU (recordings always use 4)\n"
          "  --help, --version\n"
          "\n"
          "Settings, for this run only (the stored settings are left as they are):\n"

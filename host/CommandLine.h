@@ -12,6 +12,7 @@
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
 //   --fps with any mode that draws on the screen: the frame-rate overlay
+//   --samples N with --window, --preview or full screen: multisampling
 //   Settings for this run only, with any mode (XScreenSaver's settings
 //   dialog passes its controls so; never stored): --count N,
 //   --butterfly-size PCT, --speed PCT, --shadows | --no-shadows,
@@ -38,6 +39,7 @@ struct CommandLine {
   double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
+  int samples = -1;                 // --samples: multisampling per pixel; -1: as the renderer suits
   SettingsOverrides settings;       // settings flags
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no

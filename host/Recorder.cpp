@@ -21,6 +21,7 @@
 namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0;  // s
+constexpr int kRecordSamples = 4;          // multisampling of recorded frames, per pixel
 // Any start will do; a round one keeps the steps exact for longer.
 constexpr double kClockStart = 1024.0;  // s
 
@@ -52,7 +53,8 @@ int Record(const RecordOptions& options, bool quiet) {
   if (!sink) return Fail(error);
 
   OffscreenGL gl;
-  if (!gl.Create(options.width, options.height)) {
+  // A recording is watched at leisure and shared: smooth edges.
+  if (!gl.Create(options.width, options.height, kRecordSamples)) {
     return Fail("cannot create an offscreen OpenGL context: " + gl.error());
   }
   KeepGLDriversLoaded();

@@ -107,7 +107,9 @@ class WingdriftView : public ScreenSaverView {
   // view lies, root coordinates.
   WingdriftView(const ViewRect& frame, bool isPreview, std::unique_ptr<ViewWindow> window,
                 WingdriftHost host);
-  // Releases the scene and the background with the view's context current.
+  // Releases the scene and the background with the view's context current;
+  // when it cannot be made current, no GL name is deleted (they go with the
+  // context) and no other context stays current.
   ~WingdriftView() override;
 
   void startAnimation() override;
@@ -174,8 +176,10 @@ class WingdriftView : public ScreenSaverView {
   // the scene could not be built (the background is then not loaded).
   bool mainSetup();
 
-  // Captures the main display into the texture *name (named as needed) at
-  // `detail`; *name is 0 afterwards when the capture failed or was black.
+  // Captures the monitor the view lies on into the texture *name (named as
+  // needed) at `detail`; *name is 0 afterwards when the capture failed or
+  // was black (the name it held is deleted when the view's context can be
+  // made current).
   void captureDesktop(unsigned* name, int detail);
   // The display mask (one bit per screen number) of the first screen that
   // `frame` (root coordinates) overlaps, else of the main screen; 0 when no
@@ -192,6 +196,8 @@ class WingdriftView : public ScreenSaverView {
   int ScreenNumber();
   // The number of the main screen; -1 when no screen is known.
   int MainScreenNumber();
+  // Multisample samples per pixel of the view's context; 0: none.
+  int Samples();
 
  private:
   bool MakeCurrent();
@@ -211,4 +217,10 @@ class WingdriftView : public ScreenSaverView {
   std::string checkLabel_;     // the check button's label while a server is set
   unsigned pulseTimer_ = 0;    // GLib source pulsing oProgress; 0: none
   FpsOverlay fps_;  // counted and drawn only with host_.showFps
+  int captureWidth_ = 0;    // the captured monitor's pixels; 0 when none
+  int captureHeight_ = 0;   // pixels
+  std::string captureWhy_;  // why the last capture failed
+  // Source 0 fell back to 1 only because there is no screen at all: the
+  // shipped picture standing in is no news.
+  bool quietDesktopPicture_ = false;
 };

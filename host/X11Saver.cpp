@@ -13,6 +13,7 @@
 #include "host/WingdriftView.h"
 #include "platform/DesktopPicture.h"
 #include "platform/GLDriverPin.h"
+#include "platform/GLXPixelFormat.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ResourceFolder.h"
 #include "platform/RunLoop.h"
@@ -28,6 +29,7 @@ constexpr int kDefaultWindowHeight = 720;
 constexpr int kPreviewWidth = 400;
 constexpr int kPreviewHeight = 300;
 constexpr double kMapWaitSeconds = 2.0;
+constexpr int kHardwareSamples = 4;  // multisampling on a graphics card, per pixel
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "wingdrift: %s\n", message.c_str());
@@ -56,7 +58,9 @@ int RunOnX11(const CommandLine& commandLine) {
   int status = 0;
   {
     // Before the slow set-up, so that a SIGTERM meanwhile ends the program
-    // at the loop's first wait.
+    // at the loop's first wait, or within a second if set-up is not done by
+    // then (XScreenSaver never reaps a hack that outlives its signal).
+    SignalPipe::EndProcessAfterGrace(true);
     RunLoop loop(display);
     XRandRScreens screens(display);
     MonotonicClock clock;
@@ -96,12 +100,23 @@ int RunOnX11(const CommandLine& commandLine) {
       host.noDesktopReason =
           "XScreenSaver's \"Grab desktop images\" is off; showing the desktop's picture instead";
     }
-    host.desktopPicture = [&desktopPicture](int screen) {
-      return desktopPicture.PathForScreen(screen);
+    host.desktopPicture = [&desktopPicture, &screens](int screen) {
+      const ScreenList list = screens.Screens();
+      const std::string name = screen >= 0 && static_cast<size_t>(screen) < list.screens.size()
+                                   ? list.screens[static_cast<size_t>(screen)].name
+                                   : std::string();
+      return desktopPicture.PathForScreen(screen, name);
     };
     host.resourceFolder = ResourceFolder::Path();
     host.showFps = commandLine.fps;
     host.overrides = commandLine.settings;
+
+    // Multisampling is cheap on a graphics card; with software rendering
+    // every sample is drawn by the CPU, so there it is off unless asked for.
+    const GLXPixelFormat::Renderer renderer =
+        GLXPixelFormat::QueryRenderer(display, DefaultScreen(display));
+    const int samples =
+        commandLine.samples >= 0 ? commandLine.samples : (renderer.software ? 0 : kHardwareSamples);
 
     std::vector<std::unique_ptr<X11Window>> windows;
     std::string error;
@@ -109,7 +124,7 @@ int RunOnX11(const CommandLine& commandLine) {
     switch (mode) {
       case CommandLine::Mode::FullScreen:
         for (const ScreenInfo& s : screens.Screens().screens) {
-          if (auto w = X11Window::CreateFullScreen(display, s, &error)) {
+          if (auto w = X11Window::CreateFullScreen(display, s, &error, samples)) {
             windows.push_back(std::move(w));
           }
         }
@@ -122,7 +137,8 @@ int RunOnX11(const CommandLine& commandLine) {
         const int height = preview ? kPreviewHeight
                                    : (commandLine.height > 0 ? commandLine.height
                                                              : kDefaultWindowHeight);
-        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error)) {
+        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error,
+                                               samples)) {
           windows.push_back(std::move(w));
         }
         break;
@@ -157,6 +173,13 @@ int RunOnX11(const CommandLine& commandLine) {
         break;
       }
       slots.push_back(std::move(slot));
+    }
+    if (commandLine.fps && !slots.empty()) {
+      std::fprintf(stderr, "wingdrift: renderer \"%s\" (%s): %d samples per pixel%s\n",
+                   renderer.name.empty() ? "unnamed" : renderer.name.c_str(),
+                   renderer.software ? "software" : "hardware", slots.front().view->Samples(),
+                   renderer.software && commandLine.samples < 0 ? " (--samples 4 smooths edges)"
+                                                                : "");
     }
     windows.clear();
     KeepGLDriversLoaded();

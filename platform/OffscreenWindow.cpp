@@ -9,6 +9,7 @@ class OffscreenContext final : public OpenGLContext {
   OffscreenContext(OffscreenGL* gl, const std::function<void()>* onFlush)
       : gl_(gl), onFlush_(onFlush) {}
   bool MakeCurrent() override { return gl_->MakeCurrent(); }
+  void ReleaseCurrent() override { gl_->ReleaseCurrent(); }
   // A pbuffer has no front buffer to swap to: the frame is done once the
   // commands have run.
   void FlushBuffer() override {

@@ -24,6 +24,7 @@ class X11GLContext final : public OpenGLContext {
   X11GLContext& operator=(const X11GLContext&) = delete;
 
   bool MakeCurrent() override;
+  void ReleaseCurrent() override;
   void FlushBuffer() override;
 
   bool direct() const { return direct_; }

@@ -67,6 +67,10 @@ class SSMAIN {
   // scene only refers to it: the Texture record that created it (the view's)
   // deletes it, and Cleanup just forgets it.
   uint32_t bgTexID = 0;
+  // Width / height of the background picture as shown on its own (before it
+  // was fitted into the texture); the picture covers the view keeping this
+  // shape, centred and cropped. 0 or less: unknown, stretched to the view.
+  float bgAspect = 0.0f;
   float speedFactor = 0.0f;  // flight speed for AQUARIUM::Move: the settings' LFLYSPEED / 100
   bool wantShadow = false;   // draw the shadow pass
   VECTOR3D lightPos = {0.0f, 0.0f, 100.0f};  // GL light 0 and the shadows' direction, world units
