@@ -1,5 +1,7 @@
 #include "host/WingdriftView.h"
 
+#include <glib.h>
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -86,6 +88,11 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
 }
 
 WingdriftView::~WingdriftView() {
+  // A running download ends here, its temporary file removed, showing
+  // nothing in the sheet that goes with this view.
+  downloads.outlets = {};
+  downloads.theDownload.reset();
+  if (pulseTimer_ != 0) g_source_remove(pulseTimer_);
   if (!MakeCurrent()) {
     // Another view's context may be current: deleting names now would
     // delete that view's textures. The names die with this view's context.

@@ -24,7 +24,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "host/ButterflyDownloads.h"
 #include "host/FolderPanel.h"
 #include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
@@ -82,6 +84,15 @@ class WingdriftView : public ScreenSaverView {
   GtkWidget* oProgress = nullptr;             // progress bar, 0..1
   GtkWidget* oDownload = nullptr;             // button
   GtkWidget* oDownloadText = nullptr;         // label: download status
+  GtkWidget* oDownloadServer = nullptr;       // entry: the download server's address
+  // The catalogue check and the downloads of the sheet (the view's
+  // downloadData, numDownloads, bytesReceived, expectedBytes and theDownload
+  // live here); its server and outlets are set when the sheet loads.
+  ButterflyDownloads downloads;
+  // Called once a downloaded type has landed in the data folder, with its
+  // path; the settings window recreates its preview view from it (later,
+  // from the main loop: the view must outlive the call). Unset: nothing.
+  std::function<void(const std::string& path)> onTypeLanded;
   // Called when Save or Cancel ends the sheet, with true after a save; unset,
   // the sheet window is hidden.
   std::function<void(bool saved)> onSheetEnded;
@@ -127,8 +138,27 @@ class WingdriftView : public ScreenSaverView {
   // sheet; a store that cannot be written keeps the sheet open and says so.
   void configureSheet_save(GtkWidget* sender);
   void configureSheet_cancel(GtkWidget* sender);      // ends the sheet, storing nothing
-  void configureSheet_checkdownloads(GtkWidget* sender);  // not wired yet: does nothing
-  void configureSheet_download(GtkWidget* sender);        // does nothing
+  // Fetches the catalogue and lists the types not yet installed.
+  void configureSheet_checkdownloads(GtkWidget* sender);
+  // Downloads the chosen type into BFlyPath2, verified before it lands.
+  void configureSheet_download(GtkWidget* sender);
+  // The server entry changed: the check follows the address (off while it
+  // is empty, the button saying why).
+  void configureSheet_serverchanged(GtkWidget* sender);
+
+  // The sheet as the user left it, unsaved: carried into the sheet of a
+  // fresh view that replaces this one.
+  struct SheetEdits {
+    std::vector<std::string> controls;  // one text per control, in outlet order
+    std::string BGPath, BFlyPath2;      // the folders chosen with the panels
+    std::unique_ptr<DOWNLOADDATA[]> downloadData;  // the last check's entries
+    uint32_t numDownloads = 0;
+    bool checked = false;               // a check filled the pop-up
+  };
+  // Empty when the sheet is not loaded.
+  SheetEdits configureSheet_edits();
+  // Into a loaded sheet; the type pop-up keeps its item of the same name.
+  void configureSheet_restore(SheetEdits edits);
   // The web address configureSheet_openwebsite opens: the guide shipped
   // beside the data ("../doc/wingdrift/index.html" from the resource folder).
   std::string GuideURI() const;
@@ -173,6 +203,8 @@ class WingdriftView : public ScreenSaverView {
   bool MakeCurrent();
   int Detail() const;
   void ReportSetupFailure(const char* resourceFile, const char* message);
+  // Points `downloads` at the loaded sheet's controls and the preview scene.
+  void ConnectDownloads();
 
   WingdriftHost host_;
   // The background source as the settings gave it, before a failed capture
@@ -181,6 +213,9 @@ class WingdriftView : public ScreenSaverView {
   int32_t chosenBGType_ = 0;
   // Owns the sheet's builder and window; released by the sheet's code.
   std::shared_ptr<GtkBuilder> sheetBuilder_;
+  std::string loadedServer_;   // the address the sheet opened with; Save stores a change only
+  std::string checkLabel_;     // the check button's label while a server is set
+  unsigned pulseTimer_ = 0;    // GLib source pulsing oProgress; 0: none
   FpsOverlay fps_;  // counted and drawn only with host_.showFps
   int captureWidth_ = 0;    // the captured monitor's pixels; 0 when none
   int captureHeight_ = 0;   // pixels

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "host/DownloadServer.h"
 #include "host/GtkFolderPanel.h"
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
@@ -25,6 +28,8 @@ constexpr const char* kBackgroundPanelTitle =
 constexpr const char* kDataFolderPanelTitle = "Select BFly Data Folder";
 // The data-folder button's title while no folder is chosen.
 constexpr const char* kNoFolder = "(None)";
+// How often the progress bar pulses while a download's length is unknown.
+constexpr unsigned kPulseMilliseconds = 100;
 
 // Controls' default values (the first-run defaults of the settings).
 constexpr int kDefaultMixIndex = 0;
@@ -58,7 +63,41 @@ const ActionSymbol kActions[] = {
     {"configureSheet_checkdownloads",
      G_CALLBACK(&Handler<&WingdriftView::configureSheet_checkdownloads>)},
     {"configureSheet_download", G_CALLBACK(&Handler<&WingdriftView::configureSheet_download>)},
+    {"configureSheet_serverchanged",
+     G_CALLBACK(&Handler<&WingdriftView::configureSheet_serverchanged>)},
 };
+
+// The outlets: the sheet's widgets of these ids, of these kinds.
+struct Outlet {
+  const char* id;
+  GtkWidget* WingdriftView::*widget;
+  GType (*type)();
+};
+
+const std::vector<Outlet>& Outlets() {
+  static const std::vector<Outlet> outlets = {
+      {"configureSheet", &WingdriftView::configureSheetWindow, gtk_window_get_type},
+      {"oSave", &WingdriftView::oSave, gtk_button_get_type},
+      {"oMainMonitorOnly", &WingdriftView::oMainMonitorOnly, gtk_toggle_button_get_type},
+      {"oBFlyType", &WingdriftView::oBFlyType, gtk_combo_box_text_get_type},
+      {"oMixBFly", &WingdriftView::oMixBFly, gtk_combo_box_get_type},
+      {"oMaxBFly", &WingdriftView::oMaxBFly, gtk_spin_button_get_type},
+      {"oWantShadow", &WingdriftView::oWantShadow, gtk_toggle_button_get_type},
+      {"oBFlySize", &WingdriftView::oBFlySize, gtk_spin_button_get_type},
+      {"oFlySpeed", &WingdriftView::oFlySpeed, gtk_spin_button_get_type},
+      {"oBGType", &WingdriftView::oBGType, gtk_combo_box_get_type},
+      {"oBGPath", &WingdriftView::oBGPath, gtk_button_get_type},
+      {"oBGRes", &WingdriftView::oBGRes, gtk_combo_box_get_type},
+      {"oDirectory", &WingdriftView::oDirectory, gtk_button_get_type},
+      {"oAvailableDownloads", &WingdriftView::oAvailableDownloads, gtk_combo_box_text_get_type},
+      {"oCheckDownloads", &WingdriftView::oCheckDownloads, gtk_button_get_type},
+      {"oProgress", &WingdriftView::oProgress, gtk_progress_bar_get_type},
+      {"oDownload", &WingdriftView::oDownload, gtk_button_get_type},
+      {"oDownloadText", &WingdriftView::oDownloadText, gtk_label_get_type},
+      {"oDownloadServer", &WingdriftView::oDownloadServer, gtk_entry_get_type},
+  };
+  return outlets;
+}
 
 void ReleaseSheet(GtkBuilder* builder) {
   if (builder == nullptr) return;
@@ -83,6 +122,9 @@ void SelectIndex(GtkWidget* combo, int64_t index) {
                            index >= 0 && index < count ? static_cast<int>(index) : -1);
 }
 int SelectedIndex(GtkWidget* combo) { return gtk_combo_box_get_active(GTK_COMBO_BOX(combo)); }
+int Items(GtkWidget* combo) {
+  return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
+}
 // A stored index the pop-up has no item for selects nothing; saving then
 // keeps that value rather than storing "no selection".
 int32_t IndexOr(GtkWidget* combo, int32_t kept) {
@@ -140,44 +182,20 @@ GtkWidget* WingdriftView::configureSheet() {
       g_object_unref(builder);
       return nullptr;
     }
-    struct Outlet {
-      const char* id;
-      GtkWidget** widget;
-      GType type;
-    };
-    const Outlet outlets[] = {
-        {"configureSheet", &configureSheetWindow, GTK_TYPE_WINDOW},
-        {"oSave", &oSave, GTK_TYPE_BUTTON},
-        {"oMainMonitorOnly", &oMainMonitorOnly, GTK_TYPE_TOGGLE_BUTTON},
-        {"oBFlyType", &oBFlyType, GTK_TYPE_COMBO_BOX_TEXT},
-        {"oMixBFly", &oMixBFly, GTK_TYPE_COMBO_BOX},
-        {"oMaxBFly", &oMaxBFly, GTK_TYPE_SPIN_BUTTON},
-        {"oWantShadow", &oWantShadow, GTK_TYPE_TOGGLE_BUTTON},
-        {"oBFlySize", &oBFlySize, GTK_TYPE_SPIN_BUTTON},
-        {"oFlySpeed", &oFlySpeed, GTK_TYPE_SPIN_BUTTON},
-        {"oBGType", &oBGType, GTK_TYPE_COMBO_BOX},
-        {"oBGPath", &oBGPath, GTK_TYPE_BUTTON},
-        {"oBGRes", &oBGRes, GTK_TYPE_COMBO_BOX},
-        {"oDirectory", &oDirectory, GTK_TYPE_BUTTON},
-        {"oAvailableDownloads", &oAvailableDownloads, GTK_TYPE_COMBO_BOX_TEXT},
-        {"oCheckDownloads", &oCheckDownloads, GTK_TYPE_BUTTON},
-        {"oProgress", &oProgress, GTK_TYPE_PROGRESS_BAR},
-        {"oDownload", &oDownload, GTK_TYPE_BUTTON},
-        {"oDownloadText", &oDownloadText, GTK_TYPE_LABEL},
-    };
-    for (const Outlet& o : outlets) {
+    for (const Outlet& o : Outlets()) {
       GObject* object = gtk_builder_get_object(builder, o.id);
-      if (object == nullptr || !G_TYPE_CHECK_INSTANCE_TYPE(object, o.type)) {
+      if (object == nullptr || !G_TYPE_CHECK_INSTANCE_TYPE(object, o.type())) {
         std::fprintf(stderr, "wingdrift: the settings sheet \"%s\" has no %s \"%s\"\n",
-                     file.c_str(), g_type_name(o.type), o.id);
+                     file.c_str(), g_type_name(o.type()), o.id);
         ReleaseSheet(builder);
-        for (const Outlet& p : outlets) *p.widget = nullptr;
+        for (const Outlet& p : Outlets()) this->*p.widget = nullptr;
         return nullptr;
       }
-      *o.widget = GTK_WIDGET(object);
+      this->*o.widget = GTK_WIDGET(object);
     }
     gtk_builder_connect_signals(builder, this);
     sheetBuilder_ = std::shared_ptr<GtkBuilder>(builder, ReleaseSheet);
+    ConnectDownloads();
   }
 
   SetActive(oMainMonitorOnly, MainMonitorOnly);
@@ -205,6 +223,13 @@ GtkWidget* WingdriftView::configureSheet() {
   SetTitle(oBGPath, mySettings.BGPath);
   SelectIndex(oBGRes, mySettings.BGRES);
   SetTitle(oDirectory, mySettings.BFlyPath2[0] != '\0' ? mySettings.BFlyPath2 : kNoFolder);
+  if (!downloads.theDownload) {
+    // Setting the text runs configureSheet_serverchanged.
+    ScreenSaverDefaults store(kSettingsModuleName);
+    loadedServer_ = DownloadServerAddress(store);
+    gtk_entry_set_text(GTK_ENTRY(oDownloadServer), loadedServer_.c_str());
+    configureSheet_serverchanged(oDownloadServer);
+  }
   configureSheet_updatestates();
   return configureSheetWindow;
 }
@@ -303,7 +328,13 @@ void WingdriftView::configureSheet_save(GtkWidget*) {
   }
   SETTINGS stored = mySettings;
   CopyCString(stored.BGPath, TitleOf(oBGPath).c_str());
-  if (!SaveSettings(stored, MainMonitorOnly, store)) {
+  // The address is stored only when the user changed it, so that the
+  // build's own address stays in force until someone overrides it.
+  const std::string server = downloads.server;  // the entry's address, trimmed
+  if (server != loadedServer_) store.setObject(server.c_str(), kDownloadServerKey);
+  const bool saved = SaveSettings(stored, MainMonitorOnly, store);
+  if (saved) loadedServer_ = server;
+  if (!saved) {
     const std::string text = "The settings could not be saved to " + store.path() +
                              ". Nothing was changed there.";
     std::fprintf(stderr, "wingdrift: %s\n", text.c_str());
@@ -330,6 +361,159 @@ void WingdriftView::configureSheet_cancel(GtkWidget*) {
   }
 }
 
-void WingdriftView::configureSheet_checkdownloads(GtkWidget*) {}
+void WingdriftView::ConnectDownloads() {
+  downloads.aquarium = [this]() -> AQUARIUM* { return ssMain ? ssMain->aquarium.get() : nullptr; };
+  DownloadOutlets& o = downloads.outlets;
+  o.setStatusText = [this](const std::string& text) {
+    gtk_label_set_text(GTK_LABEL(oDownloadText), text.c_str());
+  };
+  o.setAvailableDownloads = [this](const std::vector<std::string>& titles, bool enabled) {
+    gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(oAvailableDownloads));
+    for (const std::string& t : titles) {
+      gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(oAvailableDownloads), t.c_str());
+    }
+    gtk_combo_box_set_active(GTK_COMBO_BOX(oAvailableDownloads), titles.empty() ? -1 : 0);
+    gtk_widget_set_sensitive(oAvailableDownloads, enabled);
+  };
+  o.setProgress = [this](double percent) {
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(oProgress), percent / 100.0);
+  };
+  // While the length is unknown the bar pulses; its fraction stays as it is.
+  o.setProgressAnimating = [this](bool animating) {
+    if (pulseTimer_ != 0) g_source_remove(pulseTimer_);
+    pulseTimer_ = 0;
+    if (!animating) return;
+    pulseTimer_ = g_timeout_add(
+        kPulseMilliseconds,
+        [](gpointer data) -> gboolean {
+          auto* view = static_cast<WingdriftView*>(data);
+          if (view->downloads.bytesReceived > 0 && view->downloads.expectedBytes < 1) {
+            gtk_progress_bar_pulse(GTK_PROGRESS_BAR(view->oProgress));
+          }
+          return G_SOURCE_CONTINUE;
+        },
+        this);
+  };
+  o.setControlsEnabled = [this](bool enabled) {
+    for (GtkWidget* w : {oAvailableDownloads, oDownload, oCheckDownloads, oDirectory, oSave}) {
+      gtk_widget_set_sensitive(w, enabled);
+    }
+    gtk_widget_set_sensitive(oDownloadServer, enabled);
+    // The check stays off without an address, whatever the end enables.
+    if (enabled) configureSheet_serverchanged(oDownloadServer);
+  };
+  o.typeLanded = [this](const std::string& path) {
+    if (onTypeLanded) onTypeLanded(path);
+  };
+  checkLabel_ = TitleOf(oCheckDownloads);
+}
 
-void WingdriftView::configureSheet_download(GtkWidget*) {}
+void WingdriftView::configureSheet_serverchanged(GtkWidget*) {
+  if (!sheetBuilder_) return;
+  // Spaces around a pasted address are no part of it.
+  gchar* address = g_strstrip(g_strdup(gtk_entry_get_text(GTK_ENTRY(oDownloadServer))));
+  downloads.server = address;
+  g_free(address);
+  gtk_widget_set_sensitive(oCheckDownloads, downloads.CanCheck() && !downloads.theDownload);
+  // The reason shows on the button itself, and to assistive tools.
+  const char* label = downloads.CanCheck() ? checkLabel_.c_str() : kNoServerText;
+  gtk_button_set_label(GTK_BUTTON(oCheckDownloads), label);
+  atk_object_set_description(gtk_widget_get_accessible(oCheckDownloads),
+                             downloads.CanCheck() ? "" : kNoServerText);
+}
+
+void WingdriftView::configureSheet_checkdownloads(GtkWidget*) {
+  if (!sheetBuilder_ || !downloads.CanCheck()) return;
+  downloads.CheckDownloads();
+}
+
+void WingdriftView::configureSheet_download(GtkWidget*) {
+  if (!sheetBuilder_) return;
+  const int index = SelectedIndex(oAvailableDownloads);
+  if (index < 0) return;
+  downloads.StartDownload(static_cast<uint32_t>(index), mySettings.BFlyPath2);
+}
+
+WingdriftView::SheetEdits WingdriftView::configureSheet_edits() {
+  SheetEdits edits;
+  if (!sheetBuilder_) return edits;
+  for (const Outlet& o : Outlets()) {
+    GtkWidget* w = this->*o.widget;
+    std::string value;
+    if (GTK_IS_COMBO_BOX_TEXT(w)) {
+      gchar* text = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(w));
+      value = text != nullptr ? text : "";
+      g_free(text);
+    } else if (GTK_IS_COMBO_BOX(w)) {
+      value = std::to_string(SelectedIndex(w));
+    } else if (GTK_IS_TOGGLE_BUTTON(w)) {
+      value = IsActive(w) ? "1" : "0";
+    } else if (GTK_IS_ENTRY(w)) {
+      value = gtk_entry_get_text(GTK_ENTRY(w));
+    } else if (GTK_IS_BUTTON(w)) {
+      value = TitleOf(w);
+    } else if (GTK_IS_LABEL(w)) {
+      value = gtk_label_get_text(GTK_LABEL(w));
+    } else if (GTK_IS_PROGRESS_BAR(w)) {
+      value = std::to_string(gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(w)));
+    }
+    edits.controls.push_back(std::move(value));
+  }
+  edits.BGPath = mySettings.BGPath;
+  edits.BFlyPath2 = mySettings.BFlyPath2;
+  edits.checked = Items(oAvailableDownloads) > 0;
+  edits.numDownloads = downloads.numDownloads;
+  edits.downloadData = std::move(downloads.downloadData);
+  downloads.numDownloads = 0;
+  return edits;
+}
+
+void WingdriftView::configureSheet_restore(SheetEdits edits) {
+  if (!sheetBuilder_ || edits.controls.size() != Outlets().size()) return;
+  CopyCString(mySettings.BGPath, edits.BGPath.c_str());
+  CopyCString(mySettings.BFlyPath2, edits.BFlyPath2.c_str());
+  downloads.downloadData = std::move(edits.downloadData);
+  downloads.numDownloads = downloads.downloadData ? edits.numDownloads : 0;
+  for (size_t i = 0; i < Outlets().size(); ++i) {
+    GtkWidget* w = this->*Outlets()[i].widget;
+    const std::string& value = edits.controls[i];
+    if (w == oAvailableDownloads) {
+      if (!edits.checked) continue;
+      std::vector<std::string> titles;
+      for (uint32_t e = 0; e < downloads.numDownloads; ++e) {
+        titles.emplace_back(downloads.downloadData[e].name);
+      }
+      const bool any = !titles.empty();
+      if (!any) titles.emplace_back(kNoneItem);
+      downloads.outlets.setAvailableDownloads(titles, any);
+    } else if (GTK_IS_COMBO_BOX_TEXT(w)) {
+      GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(w));
+      const int count = gtk_tree_model_iter_n_children(model, nullptr);
+      for (int item = 0; item < count; ++item) {
+        GtkTreeIter iter;
+        gchar* text = nullptr;
+        if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, item)) continue;
+        gtk_tree_model_get(model, &iter, 0, &text, -1);
+        const bool same = text != nullptr && value == text;
+        g_free(text);
+        if (same) {
+          gtk_combo_box_set_active(GTK_COMBO_BOX(w), item);
+          break;
+        }
+      }
+    } else if (GTK_IS_COMBO_BOX(w)) {
+      SelectIndex(w, std::atoi(value.c_str()));
+    } else if (GTK_IS_TOGGLE_BUTTON(w)) {
+      SetActive(w, value == "1");
+    } else if (GTK_IS_ENTRY(w)) {
+      gtk_entry_set_text(GTK_ENTRY(w), value.c_str());
+    } else if (w == oBGPath || w == oDirectory) {
+      SetTitle(w, value.c_str());
+    } else if (GTK_IS_LABEL(w)) {
+      gtk_label_set_text(GTK_LABEL(w), value.c_str());
+    } else if (GTK_IS_PROGRESS_BAR(w)) {
+      gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(w), std::atof(value.c_str()));
+    }
+  }
+  configureSheet_updatestates();
+}

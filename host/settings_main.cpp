@@ -6,6 +6,9 @@
 // that the type pop-up lists the installed types. Save stores the settings
 // and closes the window; Cancel, Escape and closing the window store
 // nothing. A saver that is running keeps its settings until it next starts.
+// Once a downloaded type has landed, the preview is recreated as a fresh view
+// (as the host would create one), so that its type pop-up lists the new
+// type; the sheet keeps what the user had changed.
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -34,19 +37,86 @@ const char kUsage[] =
     "Save stores them in ~/.config/wingdrift/qvWingdrift.plist; the saver\n"
     "uses them from its next start.\n";
 
+// The desktop as it was before this window opened: a preview recreated
+// later shows that picture, not this window covering the desktop.
+class KeptDesktop final : public DesktopSource {
+ public:
+  explicit KeptDesktop(DesktopSource* source) : source_(source) {}
+  bool Grab(RgbaImage* out) override {
+    if (!kept_.Valid() && !source_->Grab(&kept_)) return false;
+    *out = kept_;
+    return true;
+  }
+
+ private:
+  DesktopSource* source_;
+  RgbaImage kept_;
+};
+
 struct App {
   GtkWidget* window = nullptr;
   GtkWidget* area = nullptr;
   GtkWidget* slot = nullptr;  // holds a spinner, then the sheet
+  WingdriftHost host;
   std::unique_ptr<WingdriftView> view;
   guint timer = 0;
+  guint recreate = 0;  // the idle source that recreates the view; 0: none
   bool filled = false;
+  // The unsaved sheet of the view that was replaced, for the fresh one.
+  std::unique_ptr<WingdriftView::SheetEdits> edits;
   int status = 0;
 };
+
+void Quit(App* app);
+void ScheduleRecreate(App* app);
+
+// The preview view, on the drawing area, started when `start`; false when
+// it cannot draw.
+bool CreateView(App* app, bool start) {
+  const ViewRect frameRect{0, 0, kPreviewWidth, kPreviewHeight};
+  app->view = std::make_unique<WingdriftView>(
+      frameRect, true, std::make_unique<GtkViewWindow>(app->area), app->host);
+  if (!app->view->viewAllocated) return false;
+  app->view->onSheetEnded = [app](bool) { Quit(app); };
+  app->view->onTypeLanded = [app](const std::string&) { ScheduleRecreate(app); };
+  GtkAllocation a;
+  gtk_widget_get_allocation(app->area, &a);
+  if (a.width > 1 && a.height > 1) app->view->setFrameSize(a.width, a.height);
+  if (start) app->view->startAnimation();
+  return true;
+}
+
+// Replaces the view (from the main loop: the old view is still in the call
+// that asked for this) and empties the slot until the fresh view's first
+// frame fills it with a new sheet.
+gboolean Recreate(gpointer data) {
+  App* app = static_cast<App*>(data);
+  app->recreate = 0;
+  if (app->filled) {
+    app->edits = std::make_unique<WingdriftView::SheetEdits>(app->view->configureSheet_edits());
+  }
+  app->view->stopAnimation();
+  app->view.reset();  // its sheet's widgets go with it, before the slot is emptied
+  gtk_container_foreach(
+      GTK_CONTAINER(app->slot), [](GtkWidget* w, gpointer) { gtk_widget_destroy(w); }, nullptr);
+  app->filled = false;
+  if (!CreateView(app, true)) {
+    std::fprintf(stderr, "wingdrift-settings: OpenGL cannot draw the preview (no GLX context)\n");
+    app->status = 1;
+    Quit(app);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void ScheduleRecreate(App* app) {
+  if (app->recreate == 0) app->recreate = g_idle_add(Recreate, app);
+}
 
 void Quit(App* app) {
   if (app->timer != 0) g_source_remove(app->timer);
   app->timer = 0;
+  if (app->recreate != 0) g_source_remove(app->recreate);
+  app->recreate = 0;
   gtk_main_quit();
 }
 
@@ -78,6 +148,10 @@ gboolean Tick(gpointer data) {
       app->timer = 0;
       gtk_main_quit();
       return G_SOURCE_REMOVE;
+    }
+    if (app->edits) {
+      app->view->configureSheet_restore(std::move(*app->edits));
+      app->edits.reset();
     }
   }
   return G_SOURCE_CONTINUE;
@@ -175,9 +249,10 @@ int main(int argc, char** argv) {
   Display* xdisplay = gdk_x11_display_get_xdisplay(gtk_widget_get_display(app.window));
   MonotonicClock clock;
   XRandRScreens screens(xdisplay);
-  X11DesktopSource desktop(xdisplay, 0);
+  X11DesktopSource x11Desktop(xdisplay, 0);
+  KeptDesktop desktop(&x11Desktop);
   DesktopPicture desktopPicture;
-  WingdriftHost host;
+  WingdriftHost& host = app.host;
   host.clock = &clock;
   host.screens = &screens;
   host.desktop = &desktop;
@@ -186,14 +261,10 @@ int main(int argc, char** argv) {
   };
   host.resourceFolder = ResourceFolder::Path();
 
-  const ViewRect frameRect{0, 0, kPreviewWidth, kPreviewHeight};
-  app.view = std::make_unique<WingdriftView>(frameRect, true,
-                                             std::make_unique<GtkViewWindow>(app.area), host);
-  if (!app.view->viewAllocated) {
+  if (!CreateView(&app, false)) {
     std::fprintf(stderr, "wingdrift-settings: OpenGL cannot draw the preview (no GLX context)\n");
     return 1;
   }
-  app.view->onSheetEnded = [&app](bool) { Quit(&app); };
 
   g_signal_connect(app.area, "size-allocate", G_CALLBACK(OnAreaResized), &app);
   g_signal_connect(app.window, "delete-event", G_CALLBACK(OnDelete), &app);
@@ -204,7 +275,8 @@ int main(int argc, char** argv) {
   app.timer = g_timeout_add(kFrameMilliseconds, Tick, &app);
   gtk_main();
   if (app.timer != 0) g_source_remove(app.timer);
-  app.view->stopAnimation();
+  if (app.recreate != 0) g_source_remove(app.recreate);
+  if (app.view) app.view->stopAnimation();
   // The view's context goes before the window it draws on.
   app.view.reset();
   gtk_widget_destroy(app.window);

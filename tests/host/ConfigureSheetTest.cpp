@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "host/ButterflyFolder.h"
+#include "host/DownloadServer.h"
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/ManualClock.h"
@@ -259,7 +261,7 @@ TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmed) {
   EXPECT_EQ(Title(view->oBGPath), pictures_.path());
   EXPECT_EQ(view->mySettings.BGPath, pictures_.path());
   Click(view->oDirectory);  // cancelled
-  EXPECT_EQ(view->mySettings.BFlyPath2, std::string());
+  EXPECT_EQ(view->mySettings.BFlyPath2, UserButterflyFolder());
   EXPECT_EQ(panel->titles, (std::vector<std::string>{
                                "Select Folder To Load Random Background Images From",
                                "Select BFly Data Folder"}));
@@ -290,6 +292,38 @@ TEST_F(ConfigureSheetTest, GuideOpensTheGuideBuiltBesideTheData) {
   EXPECT_TRUE(std::filesystem::exists(path)) << path;
   EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
   g_free(path);
+}
+
+// The check follows the server entry: without an address the button is off
+// and says why; Save stores an address only when the user changed it.
+TEST_F(ConfigureSheetTest, TheCheckIsOffWithoutAServerAndSaysWhy) {
+  {
+    ScreenSaverDefaults store(kSettingsModuleName);
+    store.setObject("", kDownloadServerKey);
+    ASSERT_TRUE(store.synchronize());
+  }
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  const std::string checkLabel = "_Check";
+  struct {
+    const char* typed;
+    bool on;
+    std::string label;
+  } const steps[] = {{"", false, kNoServerText},
+                     {"  http://127.0.0.1:9/ ", true, checkLabel},
+                     {"   ", false, kNoServerText}};
+  for (const auto& step : steps) {
+    Type(view->oDownloadServer, step.typed);
+    EXPECT_EQ(Sensitive(view->oCheckDownloads), step.on) << "\"" << step.typed << "\"";
+    EXPECT_EQ(Title(view->oCheckDownloads), step.label) << "\"" << step.typed << "\"";
+  }
+  Click(view->oCheckDownloads);  // off: fetches nothing
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(view->oDownloadText)), "");
+
+  Type(view->oDownloadServer, "http://127.0.0.1:9/");
+  Click(view->oSave);
+  ScreenSaverDefaults store(kSettingsModuleName);
+  EXPECT_EQ(store.stringForKey(kDownloadServerKey).value_or(""), "http://127.0.0.1:9/");
 }
 
 // GTK's own dialog, answered as a user would: it opens in the current

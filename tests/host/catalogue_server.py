@@ -133,6 +133,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.reply(302, b"", [("Location", "file:///etc/passwd")])
         if mode == "loop":
             return self.reply(302, b"", [("Location", self.path)])
+        if mode == "slow":
+            # Half the body, then a byte a second (so the client sees no
+            # stall) until the file ROOT/release exists, then the rest: a
+            # test sees the download part-way for as long as it needs.
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            sent = len(data) // 2
+            self.wfile.write(data[:sent])
+            self.wfile.flush()
+            release = os.path.join(ROOT, "release")
+            while not os.path.exists(release) and sent < len(data) - 1:
+                time.sleep(1)
+                self.wfile.write(data[sent:sent + 1])
+                self.wfile.flush()
+                sent += 1
+            self.wfile.write(data[sent:])
+            return None
         if mode in ("stall", "reset"):
             self.send_response(200)
             self.send_header("Content-Length", str(len(data)))

@@ -1,11 +1,17 @@
 #!/usr/bin/python3
 """The installed wingdrift-settings driven through the accessibility tree, as
-an assistive tool or a user would: controls found by their labels, the number
-of butterflies set to 3 and the background to a folder of pictures, Save; then
-the settings file holds them and a recording flies 3 butterflies over the
-picture from that folder.
+an assistive tool or a user would: controls found by their labels.
 
-Usage: settings_e2e.py PREFIX WORKDIR   (run inside a session bus, on $DISPLAY)
+First a new type from a download server on 127.0.0.1 (catalogue_server.py
+serving a `bflytool catalogue` site): without an address the check is off;
+with one the check lists the types not in the user's folder, the download's
+progress bar moves (screenshots part-way and after go to OUTDIR), and once
+the type has landed the type pop-up lists it, the list no longer does, and
+the number of butterflies typed before (3) is still there. Then the
+background set to a folder of pictures, Save; the settings file holds them
+and a recording flies 3 butterflies over the picture from that folder.
+
+Usage: settings_e2e.py PREFIX WORKDIR OUTDIR  (inside a session bus, on $DISPLAY)
 Prints the seconds from the start to a filled window."""
 import os
 import plistlib
@@ -35,7 +41,49 @@ def find(parent, **what):
     return parent.child(**what)
 
 
-prefix, work = sys.argv[1], sys.argv[2]
+def wait_for(what, condition, seconds=60, shown=lambda: ""):
+    """Polls condition() until it holds (a stale part of the tree counts as
+    not yet); `shown` says what was there instead."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        try:
+            if condition():
+                return
+        except GLib.GError:
+            pass
+        time.sleep(0.2)
+    raise AssertionError("waited %d s for %s: %s" % (seconds, what, shown()))
+
+
+def item_names(combo):
+    return [m.name for m in combo.findChildren(lambda n: n.roleName == "menu item")]
+
+
+prefix, work, outdir = sys.argv[1], sys.argv[2], sys.argv[3]
+here = os.path.dirname(os.path.abspath(__file__))
+bflytool = os.path.join(prefix, "bin", "bflytool")
+shipped = os.path.join(prefix, "share", "wingdrift")
+# A type nobody has installed: a shipped one under a name of its own, offered
+# first, beside a shipped one (not in the user's folder, so offered too).
+NEW_TYPE = "Drift Test Monarch"
+subprocess.run([bflytool, "unpack", os.path.join(shipped, "Monarch.bfly"),
+                os.path.join(work, "parts")], check=True, capture_output=True)
+manifest = os.path.join(work, "parts", "manifest.txt")
+with open(manifest) as f:
+    text = f.read().replace("name = Monarch\n", "name = %s\n" % NEW_TYPE)
+with open(manifest, "w") as f:
+    f.write(text)
+new_type = os.path.join(work, "DriftTest.bfly")
+subprocess.run([bflytool, "pack", os.path.join(work, "parts"), "-o", new_type], check=True,
+               capture_output=True)
+subprocess.run([bflytool, "catalogue", os.path.join(work, "site"), new_type,
+                os.path.join(shipped, "Peacock.bfly")], check=True, capture_output=True)
+server = subprocess.Popen([sys.executable, os.path.join(here, "catalogue_server.py"), work],
+                          stdout=subprocess.PIPE, text=True)
+# "slow": the type comes half at once, the rest once `release` exists.
+base = "http://127.0.0.1:%d/slow/site" % int(server.stdout.readline())
+landed = os.path.join(os.environ["XDG_DATA_HOME"], "wingdrift", "butterflies", "DriftTest.bfly")
+
 pictures = os.path.join(work, "pictures")
 os.makedirs(pictures, exist_ok=True)
 # One picture, so the folder's random choice is this one: a flat magenta.
@@ -46,10 +94,45 @@ started = time.monotonic()
 program = subprocess.Popen([os.path.join(prefix, "bin", "wingdrift-settings")])
 try:
     app = tree.root.application("wingdrift-settings")
-    save = app.child(name="Save", roleName="push button")
+    app.child(name="Save", roleName="push button")
     print("filled window after %.2f s" % (time.monotonic() - started))
 
+    # An edit not yet saved, which the fresh sheet after the download keeps.
     app.child(name="Number of butterflies", roleName="spin button").text = "3"
+    check = app.child(name="Check for new types", roleName="push button")
+    assert not check.sensitive and check.description == "No download server is set", \
+        check.description
+    app.child(name="Download server", roleName="text").text = base
+    wait_for("the check to come on", lambda: check.sensitive)
+    check.doActionNamed("click")
+    available = app.child(name="Available types", roleName="combo box")
+    status = app.child(name="Download status", roleName="label")
+    wait_for("the catalogue", lambda: item_names(available) == [NEW_TYPE, "Peacock"],
+             shown=lambda: "%s, \"%s\"" % (item_names(available), status.text))
+    app.child(name="Download", roleName="push button").doActionNamed("click")
+
+    progress = app.child(name="Download progress", roleName="progress bar")
+    wait_for("the progress bar to move", lambda: progress.value > 0)
+    assert "% Complete" in status.text, status.text
+    assert not check.sensitive, "the controls are off while a download runs"
+    shot = os.path.join(outdir, "settings-download.png")
+    subprocess.run("xwd -root -silent | convert xwd:- %s" % shot, shell=True, check=True)
+    print("progress %.1f, \"%s\"; screenshot %s" % (progress.value, status.text.strip(), shot))
+    open(os.path.join(work, "release"), "w").close()
+
+    # A fresh view replaces the preview once the type has landed; only its
+    # sheet lists the new type, and everything is looked for again there.
+    wait_for("the download to land", lambda: os.path.exists(landed))
+    wait_for("the new type in the type pop-up", lambda: NEW_TYPE in item_names(
+        app.child(name="Type", roleName="combo box")))
+    assert app.child(name="Download status", roleName="label").text == "Download Complete!"
+    assert item_names(app.child(name="Available types", roleName="combo box")) == ["Peacock"]
+    assert app.child(name="Download server", roleName="text").text == base
+    assert app.child(name="Number of butterflies", roleName="spin button").text == "3"
+    subprocess.run("xwd -root -silent | convert xwd:- %s" % os.path.join(
+        outdir, "settings-downloaded.png"), shell=True, check=True)
+    save = app.child(name="Save", roleName="push button")
+
     picture = app.child(name="Picture", roleName="combo box")
     picture.click()
     app.child(name="A random picture from a folder", roleName="menu item").click()
@@ -68,9 +151,10 @@ try:
     save.click()
     program.wait(timeout=30)
 finally:
-    if program.poll() is None:
-        program.kill()
-        program.wait()
+    for p in (program, server):
+        if p.poll() is None:
+            p.kill()
+            p.wait()
 
 store = os.path.join(os.environ["XDG_CONFIG_HOME"], "wingdrift", "qvWingdrift.plist")
 with open(store, "rb") as f:
@@ -78,6 +162,7 @@ with open(store, "rb") as f:
 assert settings["MaxBFly"] == 3, settings
 assert settings["BGType"] == 2, settings
 assert settings["BGPath"].rstrip("/") == pictures, settings
+assert settings["DownloadServer"] == base, settings
 
 frame = os.path.join(work, "frame.png")
 record = subprocess.run([os.path.join(prefix, "bin", "wingdrift"), "--record", frame,
