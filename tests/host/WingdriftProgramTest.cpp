@@ -498,7 +498,8 @@ TEST_F(XProgramTest, MultisamplingAsTheRendererSuitsOrAsAsked) {
     argv.insert(argv.end(), extra.begin(), extra.end());
     ChildProcess p;
     ASSERT_TRUE(p.Start(argv, Env(server_.name())));
-    EXPECT_TRUE(WaitFor(10, [&] { return p.Stderr().find(said) != std::string::npos; }))
+    const std::string& line = said;
+    EXPECT_TRUE(WaitFor(10, [&] { return p.Stderr().find(line) != std::string::npos; }))
         << p.Stderr();
     p.Signal(SIGTERM);
     EXPECT_TRUE(p.Wait(5));
