@@ -133,21 +133,61 @@ void WingdriftView::animateOneFrame() {
   }
   if (dt <= kMinFrameStep) return;
   animtime = now;
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (ssMain) {
-    ssMain->Update(dt);
-    ssMain->DoUnderlay();
-  }
+  if (ssMain) ssMain->Update(dt);
   glReshape();
-  if (ssMain) ssMain->Draw();
-  glView->FlushBuffer();
+  if (ssMain) ssMain->Advance();
+  DrawFrame();
 }
+
+void WingdriftView::DrawFrame() {
+  const int width = static_cast<int>(Scrn.width);
+  const int height = static_cast<int>(Scrn.height);
+  frameDamage.Reset(width, height);
+  if (ssMain && !needsFullFrame_)
+    ssMain->AddDamage(&frameDamage);
+  else
+    frameDamage.AddFull();
+  frameDamage.Finish();
+  needsFullFrame_ = false;
+
+  // The buffer holds the frame of `age` frames ago: everything that changed
+  // since then is repainted.
+  const int age = glView->BackBufferAge();
+  drawnDamage = frameDamage;
+  if (age <= 0 || static_cast<size_t>(age - 1) > damageHistory_.size()) {
+    drawnDamage.AddFull();
+  } else {
+    for (int i = 0; i < age - 1; ++i) drawnDamage.Add(damageHistory_[static_cast<size_t>(i)]);
+    drawnDamage.Finish();
+  }
+  damageHistory_.insert(damageHistory_.begin(), frameDamage);
+  if (damageHistory_.size() > kDamageHistory) damageHistory_.pop_back();
+
+  if (drawnDamage.full()) {
+    glDisable(GL_SCISSOR_TEST);
+    if (ssMain)
+      ssMain->Render();
+    else
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  } else if (ssMain) {
+    glEnable(GL_SCISSOR_TEST);
+    for (const PixelRect& r : drawnDamage.rects()) {
+      glScissor(r.x, r.y, r.width, r.height);
+      ssMain->Render();
+    }
+    glDisable(GL_SCISSOR_TEST);
+  }
+  glView->FlushBuffer(drawnDamage.rects());
+}
+
+void WingdriftView::setNeedsDisplay() { needsFullFrame_ = true; }
 
 void WingdriftView::setFrameSize(double width, double height) {
   ScreenSaverView::setFrameSize(width, height);
   // The context follows its window's size by itself; only the GL state for
-  // the size is stale.
+  // the size is stale, and the window's contents.
   glReady = false;
+  needsFullFrame_ = true;
 }
 
 void WingdriftView::glInit() {

@@ -17,11 +17,21 @@
 // (a stall) is dropped without drawing and the next step is measured from
 // then; a step of 0.01 s or less is not drawn and keeps accumulating.
 //
+// Each frame repaints only what changed: the scene reports its damage (see
+// SSMAIN::AddDamage), the view widens it by what changed since the frame the
+// context's back buffer holds (OpenGLContext::BackBufferAge), draws the
+// scene once per damaged rectangle under the scissor, and hands the
+// rectangles to the context to show. A context that keeps no frames gets
+// whole frames, as does the first frame, one after a size change and one
+// after setNeedsDisplay (an expose, a new background). The pictures are the
+// same either way, pixel for pixel.
+//
 // A scene whose set-up failed (no resource pack, no butterfly types) draws
 // nothing: the frames go on, clearing to black, and one line on standard
 // error names the file or folder at fault. Main thread only.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
@@ -29,6 +39,7 @@
 #include "platform/ViewRect.h"
 #include "platform/ViewWindow.h"
 #include "scene/SSMAIN.h"
+#include "util/DamageRegion.h"
 #include "util/SETTINGS.h"
 #include "util/Texture.h"
 
@@ -49,6 +60,10 @@ class WingdriftView : public ScreenSaverView {
   // The background picture; the only owner of its GL name (the scene just
   // refers to it).
   Texture DeskTex;
+  // The last drawn frame: what changed on the screen (whole on a frame drawn
+  // whole for its own reasons), and what was repainted to show it.
+  DamageRegion frameDamage;
+  DamageRegion drawnDamage;
 
   // Loads the settings, creates the OpenGL context on `window` and, with
   // background source 0, captures the main display (detail 0 in the preview,
@@ -64,6 +79,9 @@ class WingdriftView : public ScreenSaverView {
   void stopAnimation() override;
   void animateOneFrame() override;
   void setFrameSize(double width, double height) override;
+  // The next frame is drawn whole (the window was exposed, or something
+  // changed that the scene does not track, such as the background's pixels).
+  void setNeedsDisplay() override;
 
   bool hasConfigureSheet() const { return true; }
   // The host does not fade the display before the saver starts.
@@ -100,9 +118,18 @@ class WingdriftView : public ScreenSaverView {
   int MainScreenNumber();
 
  private:
+  // Frames of damage kept for contexts whose back buffer is older than the
+  // last frame; an older buffer is drawn whole.
+  static constexpr size_t kDamageHistory = 4;
+
   bool MakeCurrent();
+  // Works out the damage and draws and shows this frame; the scene has
+  // advanced.
+  void DrawFrame();
   int Detail() const;
   void ReportSetupFailure(const char* resourceFile, const char* message);
 
   WingdriftHost host_;
+  bool needsFullFrame_ = true;
+  std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
 };

@@ -74,6 +74,10 @@ void SSMAIN::DoUnderlay() {
     ClearView();
     return;
   }
+  DrawBackground(messageFade);
+}
+
+void SSMAIN::DrawBackground(float fade) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0, width, 0, height, -1, 1);
@@ -84,7 +88,7 @@ void SSMAIN::DoUnderlay() {
   glDisable(GL_LIGHTING);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, bgTexID);
-  const float shade = 1.0f - messageFade;
+  const float shade = 1.0f - fade;
   glColor4f(shade, shade, shade, 1.0f);
   const GLfloat w = static_cast<GLfloat>(width), h = static_cast<GLfloat>(height);
   glBegin(GL_POLYGON);
@@ -118,7 +122,13 @@ void SSMAIN::Draw() {
   ExtractFrustum();
   // Movement needs this frame's frustum: butterflies keep inside the view.
   if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  sceneFade = messageFade;
+  DrawFlock(sceneFade);
+  if (!preview) DoOverlay();
+  glDisable(GL_TEXTURE_2D);
+}
 
+void SSMAIN::DrawFlock(float fade) {
   glEnable(GL_CULL_FACE);
   if (wantShadow && aquarium) {
     StartShadows(lightPos, 1.0f);
@@ -132,7 +142,7 @@ void SSMAIN::Draw() {
   }
   // Colour material is on (the view's set-up), so the colour shades the lit
   // butterflies.
-  const float shade = 1.0f - messageFade;
+  const float shade = 1.0f - fade;
   glColor4f(shade, shade, shade, 1.0f);
   if (aquarium) {
     glPushMatrix();
@@ -140,8 +150,46 @@ void SSMAIN::Draw() {
     glPopMatrix();
   }
   glDisable(GL_CULL_FACE);
+}
 
-  if (!preview) DoOverlay();
+void SSMAIN::Advance() {
+  before_ = std::move(now_);
+  now_ = ScreenState{};
+  now_.valid = true;
+  if (!ready) return;
+  glGetFloatv(GL_PROJECTION_MATRIX, projection_);
+  glLoadIdentity();
+  LookAt(camPos, camTarget);
+  PlaceLight(lightPos);
+  ExtractFrustum();
+  glGetFloatv(GL_MODELVIEW_MATRIX, camera_);
+  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  sceneFade = messageFade;
+  if (!preview) AdvanceOverlay();
+
+  now_.width = width;
+  now_.height = height;
+  now_.bgTexID = bgTexID;
+  now_.sceneFade = sceneFade;
+  now_.messageFade = messageFade;
+  now_.messageIndex = messageIndex;
+  now_.bannerPos = bannerPos;
+  BoundSprites(&now_);
+}
+
+void SSMAIN::Render() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (!ready) return;
+  DrawBackground(sceneFade);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixf(projection_);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(camera_);
+  glEnable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  PlaceLight(lightPos);
+  DrawFlock(sceneFade);
+  if (!preview) DrawOverlay();
   glDisable(GL_TEXTURE_2D);
 }
 
