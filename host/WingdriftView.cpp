@@ -19,6 +19,7 @@
 #include "platform/ScreenSource.h"
 #include "scene/BackgroundPictures.h"
 #include "util/Diagnostics.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -55,10 +56,12 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   ScreenSaverDefaults store(kSettingsModuleName);
   if (ViewWindow* w = this->window()) glView = w->CreateContext();
   viewAllocated = glView != nullptr;
+  TraceStart("GL context created");
   glReady = false;
   // The record is filled even when first-run defaults could not be saved;
   // the view then simply writes them again next time.
   LoadSettings(&mySettings, &MainMonitorOnly, host_.resourceFolder.c_str(), store);
+  TraceStart("settings loaded");
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;
@@ -66,6 +69,7 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
     if (DeskTex.texID == 0) mySettings.BGTYPE = 1;
+    TraceStart("desktop captured");
   }
   setAnimationTimeInterval(1.0 / 60.0);
 }
@@ -119,6 +123,7 @@ void WingdriftView::animateOneFrame() {
   if (!glReady) {
     glInit();
     glReady = true;
+    TraceStart("GL set up");
   }
   if (!initialized) {
     mainSetup();
@@ -171,13 +176,23 @@ void WingdriftView::DrawFrame() {
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   } else if (ssMain) {
     glEnable(GL_SCISSOR_TEST);
-    for (const PixelRect& r : drawnDamage.rects()) {
-      glScissor(r.x, r.y, r.width, r.height);
-      ssMain->Render();
+    if (repaintEachRect) {
+      for (const PixelRect& r : drawnDamage.rects()) {
+        glScissor(r.x, r.y, r.width, r.height);
+        ssMain->Render(&r);
+      }
+    } else if (!drawnDamage.empty()) {
+      const PixelRect box = drawnDamage.Bounds();
+      glScissor(box.x, box.y, box.width, box.height);
+      ssMain->Render(&box);
     }
     glDisable(GL_SCISSOR_TEST);
   }
   glView->FlushBuffer(drawnDamage.rects());
+  if (!firstFrameShown_) {
+    firstFrameShown_ = true;
+    TraceStart("first frame shown");
+  }
 }
 
 void WingdriftView::setNeedsDisplay() { needsFullFrame_ = true; }
@@ -252,6 +267,7 @@ bool WingdriftView::mainSetup() {
     }
   }
   ssMain->bgTexID = DeskTex.texID;
+  TraceStart("background picture loaded");
   animtime = host_.clock->Now();
   return true;
 }

@@ -64,6 +64,9 @@ class WingdriftView : public ScreenSaverView {
   // whole for its own reasons), and what was repainted to show it.
   DamageRegion frameDamage;
   DamageRegion drawnDamage;
+  // Repaint each damaged rectangle in a pass of its own (the scene's geometry
+  // once per rectangle), rather than their bounding box in one pass.
+  bool repaintEachRect = true;
 
   // Loads the settings, creates the OpenGL context on `window` and, with
   // background source 0, captures the main display (detail 0 in the preview,
@@ -131,5 +134,6 @@ class WingdriftView : public ScreenSaverView {
 
   WingdriftHost host_;
   bool needsFullFrame_ = true;
+  bool firstFrameShown_ = false;
   std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
 };

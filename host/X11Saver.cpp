@@ -19,6 +19,7 @@
 #include "platform/X11DesktopSource.h"
 #include "platform/X11Window.h"
 #include "platform/XRandRScreens.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int RunOnX11(const CommandLine& commandLine) {
                 "\"; --record renders without one");
   }
   XSetIOErrorHandler(ExitOnLostConnection);
+  TraceStart("X display open");
   int status = 0;
   {
     // Before the slow set-up, so that a SIGTERM meanwhile ends the program
@@ -127,6 +129,7 @@ int RunOnX11(const CommandLine& commandLine) {
       return adopted ? 0 : Fail(error.empty() ? "no monitor to draw on" : error);
     }
 
+    TraceStart("windows created");
     // Every view captures the desktop as it is created, so all are created
     // before any of our windows covers it.
     std::vector<Slot> slots;
@@ -149,6 +152,7 @@ int RunOnX11(const CommandLine& commandLine) {
         if (mode == CommandLine::Mode::FullScreen) s.window->HidePointer();
         s.window->Map(kMapWaitSeconds);
       }
+      TraceStart("windows mapped");
       if (mode == CommandLine::Mode::FullScreen) {
         // Override-redirect windows get no focus: the keys and the pointer
         // come to the saver only through grabs.

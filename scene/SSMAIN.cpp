@@ -10,6 +10,7 @@
 #include "scene/SceneLight.h"
 #include "scene/Shadows.h"
 #include "util/Frustum.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, cons
   if (!aquarium) return false;
 
   if (!LoadTexturesFromDataFile(resourceFile, &textures, &numTextures)) return false;
+  TraceStart("resource pack loaded");
 
   this->width = width;
   this->height = height;
@@ -56,6 +58,7 @@ bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, cons
   PlaceLight(lightPos);
 
   ready = aquarium->Setup(settings);
+  TraceStart("butterfly types loaded");
   return ready;
 }
 
@@ -128,14 +131,41 @@ void SSMAIN::Draw() {
   glDisable(GL_TEXTURE_2D);
 }
 
-void SSMAIN::DrawFlock(float fade) {
+namespace {
+
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+  return !a.Empty() && !b.Empty() && a.x < b.Right() && b.x < a.Right() && a.y < b.Top() &&
+         b.y < a.Top();
+}
+
+// AQUARIUM::Draw, less the butterflies whose `rects` entry misses `within`.
+void DrawSome(AQUARIUM* aquarium, bool shadow, const std::vector<PixelRect>& rects,
+              const PixelRect& within) {
+  if (!aquarium->bflys) return;
+  for (int64_t i = 0; i < aquarium->numBFlys; ++i) {
+    ONEBFLY& b = aquarium->bflys[i];
+    if (b.action == ONEBFLY::kWaiting) continue;
+    if (static_cast<size_t>(i) < rects.size() && !Overlap(rects[static_cast<size_t>(i)], within))
+      continue;
+    b.Draw(shadow);
+  }
+}
+
+}  // namespace
+
+void SSMAIN::DrawFlock(float fade, const PixelRect* within) {
+  // Culling needs every butterfly bounded in this frame.
+  const bool cull = within != nullptr && !now_.unbounded && now_.bodies.size() > 0;
   glEnable(GL_CULL_FACE);
   if (wantShadow && aquarium) {
     StartShadows(lightPos, 1.0f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glPushMatrix();
-    aquarium->Draw(true);
+    if (cull)
+      DrawSome(aquarium.get(), true, now_.shadows, *within);
+    else
+      aquarium->Draw(true);
     glPopMatrix();
     glDisable(GL_BLEND);
     EndShadows(1.0f);
@@ -146,7 +176,10 @@ void SSMAIN::DrawFlock(float fade) {
   glColor4f(shade, shade, shade, 1.0f);
   if (aquarium) {
     glPushMatrix();
-    aquarium->Draw(false);
+    if (cull)
+      DrawSome(aquarium.get(), false, now_.bodies, *within);
+    else
+      aquarium->Draw(false);
     glPopMatrix();
   }
   glDisable(GL_CULL_FACE);
@@ -177,7 +210,7 @@ void SSMAIN::Advance() {
   BoundSprites(&now_);
 }
 
-void SSMAIN::Render() {
+void SSMAIN::Render(const PixelRect* within) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (!ready) return;
   DrawBackground(sceneFade);
@@ -188,7 +221,7 @@ void SSMAIN::Render() {
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
   PlaceLight(lightPos);
-  DrawFlock(sceneFade);
+  DrawFlock(sceneFade, within);
   if (!preview) DrawOverlay();
   glDisable(GL_TEXTURE_2D);
 }

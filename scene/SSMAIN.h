@@ -136,8 +136,9 @@ class SSMAIN {
   // Draws the frame Advance prepared: the background, the shadows, the
   // butterflies and the overlay, exactly as DoUnderlay and Draw would, and
   // clears the colour and depth buffers first (within the scissor, when it is
-  // on). Leaves the projection the view set behind.
-  void Render();
+  // on). With `within` (the scissor rectangle), butterflies and shadows that
+  // lie wholly outside it are skipped: they would draw nothing there.
+  void Render(const PixelRect* within = nullptr);
 
   // Does nothing.
   void RenderToTexture(uint32_t texture);
@@ -156,6 +157,8 @@ class SSMAIN {
     point2d bannerPos;
     bool unbounded = false;  // some drawing could not be bounded on the screen
     std::vector<PixelRect> sprites;  // butterflies and shadows
+    // Per butterfly, where it and its shadow are drawn; empty where nothing is.
+    std::vector<PixelRect> bodies, shadows;
   };
 
   // Binds resource slot `index` and returns true when it holds an image.
@@ -164,7 +167,7 @@ class SSMAIN {
   void DrawBackground(float fade);
   // Shadows and butterflies at (1 - fade), with the model-view matrix at
   // the camera and face culling on.
-  void DrawFlock(float fade);
+  void DrawFlock(float fade, const PixelRect* within = nullptr);
   // Banner and message timing, and the banner and centre message drawing.
   void AdvanceOverlay();
   void DrawOverlay();

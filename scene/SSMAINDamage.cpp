@@ -85,6 +85,9 @@ void SSMAIN::BoundSprites(ScreenState* state) const {
   ShadowMatrixf(shadow.m, kShadowPlane[0], kShadowPlane[1], kShadowPlane[2], kShadowPlane[3],
                 lightPos.x, lightPos.y, lightPos.z, 0.0f);
   const Mat4 shadowProjection = Multiply(viewProjection, shadow);
+  const size_t count = static_cast<size_t>(std::max<int64_t>(aquarium->numBFlys, 0));
+  state->bodies.assign(count, PixelRect{});
+  state->shadows.assign(count, PixelRect{});
 
   for (int64_t i = 0; i < aquarium->numBFlys; ++i) {
     const ONEBFLY& b = aquarium->bflys[i];
@@ -113,6 +116,7 @@ void SSMAIN::BoundSprites(ScreenState* state) const {
       return;
     }
     state->sprites.push_back(rect);
+    state->bodies[static_cast<size_t>(i)] = rect;
     // The shadow pass skips butterflies whose shadow would be clear.
     const float opacity = (b.position.z + 40.0f) / -40.0f + 0.5f;
     if (!wantShadow || !(opacity > 0.0f)) continue;
@@ -121,6 +125,7 @@ void SSMAIN::BoundSprites(ScreenState* state) const {
       return;
     }
     state->sprites.push_back(rect);
+    state->shadows[static_cast<size_t>(i)] = rect;
   }
 }
 
