@@ -43,6 +43,13 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
   bool modeGiven = false;
   bool recordOptions = false;
   auto setMode = [&](Mode m, const char* arg) {
+    // XScreenSaver's settings dialog previews a hack by appending
+    // "--window-id ID" to its "--root" line: the window id wins.
+    if (modeGiven && mode == Mode::Root && m == Mode::WindowId) {
+      mode = m;
+      return true;
+    }
+    if (modeGiven && mode == Mode::WindowId && m == Mode::Root) return true;
     if (modeGiven) {
       *error = std::string("'") + arg + "' cannot be combined with another mode";
       return false;
@@ -65,12 +72,14 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       if (!setMode(Mode::Help, arg)) return false;
     } else if (std::strcmp(arg, "--version") == 0) {
       if (!setMode(Mode::Version, arg)) return false;
-    } else if (std::strcmp(arg, "--window") == 0) {
+    } else if (std::strcmp(arg, "--fps") == 0 || std::strcmp(arg, "-fps") == 0) {
+      fps = true;
+    } else if (std::strcmp(arg, "--window") == 0 || std::strcmp(arg, "-window") == 0) {
       if (!setMode(Mode::Window, arg)) return false;
       if (i + 1 < argc && !IsOption(argv[i + 1])) {
         if (!ParseSize(argv[i + 1], &width, &height)) {
-          *error = std::string("'--window' takes a size such as 1280x720, not '") + argv[i + 1] +
-                   "'";
+          *error = std::string("'") + arg + "' takes a size such as 1280x720, not '" +
+                   argv[i + 1] + "'";
           return false;
         }
         ++i;
@@ -95,19 +104,20 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
         *error = "'--record' needs a file or folder name";
         return false;
       }
-    } else if (std::strcmp(arg, "--seconds") == 0) {
+    } else if (std::strcmp(arg, "--seconds") == 0 || std::strcmp(arg, "--start") == 0) {
       if (!needValue(i, arg)) return false;
+      const bool isStart = arg[3] == 't';
       const char* text = argv[++i];
       char* end = nullptr;
       errno = 0;
       const double s = std::strtod(text, &end);
-      if (errno != 0 || end == text || *end != '\0' || !std::isfinite(s) || s <= 0 ||
-          s > kMaxSeconds) {
-        *error = std::string("'--seconds' takes a number of seconds up to 3600, not '") + text +
+      if (errno != 0 || end == text || *end != '\0' || !std::isfinite(s) || s < 0 ||
+          (s == 0 && !isStart) || s > kMaxSeconds) {
+        *error = std::string("'") + arg + "' takes a number of seconds up to 3600, not '" + text +
                  "'";
         return false;
       }
-      seconds = s;
+      (isStart ? start : seconds) = s;
       recordOptions = true;
     } else if (std::strcmp(arg, "--size") == 0) {
       if (!needValue(i, arg)) return false;
@@ -135,8 +145,12 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       return false;
     }
   }
+  if (fps && mode == Mode::Record) {
+    *error = "'--fps' goes with a mode that draws on the screen, not with '--record'";
+    return false;
+  }
   if (recordOptions && mode != Mode::Record) {
-    *error = "'--seconds', '--size' and '--seed' go with '--record'";
+    *error = "'--seconds', '--start', '--size' and '--seed' go with '--record'";
     return false;
   }
   return true;
@@ -158,8 +172,12 @@ const char* UsageText() {
          "                         second: OUT.png gets the last frame, OUT.mp4 or OUT.gif a\n"
          "                         clip (needs ffmpeg), any other name a folder of frames\n"
          "     --seconds S        how long (default 5)\n"
+         "     --start S          fly S seconds before the first recorded frame\n"
+         "                        (default 0: from the start, as the flock flies in)\n"
          "     --size WxH         frame size (default 1280x720)\n"
          "     --seed N           random seed, so that a run can be repeated\n"
+         "  --fps                  with a mode that draws on the screen: frames per second\n"
+         "                         and CPU load in the bottom left corner\n"
          "  --help, --version\n"
          "\n"
          "To use it with XScreenSaver, add this line to the programs in ~/.xscreensaver:\n"

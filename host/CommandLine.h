@@ -6,13 +6,16 @@
 //   wingdrift --preview           one small view (400 x 300) as a preview
 //   wingdrift --root              XScreenSaver: draw on $XSCREENSAVER_WINDOW,
 //                                 else on the root window
-//   wingdrift --window-id ID      XScreenSaver: preview on that window
-//   wingdrift --record OUT [--seconds S] [--size WxH] [--seed N]
+//   wingdrift --window-id ID      XScreenSaver: preview on that window (wins
+//                                 over --root, which its dialog puts first)
+//   wingdrift --record OUT [--seconds S] [--start S] [--size WxH] [--seed N]
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
+//   --fps with any mode that draws on the screen: the frame-rate overlay
 //
 // Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
-// them; the single-dash spellings -root and -window-id are taken too.
+// them; the single-dash spellings XScreenSaver's hacks take (-root,
+// -window, -window-id, -fps) are taken too.
 #include <optional>
 #include <string>
 
@@ -25,7 +28,9 @@ struct CommandLine {
   unsigned long windowId = 0;       // --window-id
   std::string recordPath;           // --record
   double seconds = 5.0;             // --seconds, of scene time
+  double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
+  bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
   // program name, no newline) for an unknown option, a missing or malformed

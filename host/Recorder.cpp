@@ -73,19 +73,21 @@ int Record(const RecordOptions& options, bool quiet) {
   host.resourceFolder = ResourceFolder::Path();
   host.seed = options.seed;
 
-  const long frames = std::lround(options.seconds / kFrameStep);
+  const long skipped = std::lround(options.start / kFrameStep);
+  const long frames = skipped + std::lround(options.seconds / kFrameStep);
   {
     const ViewRect frame{0, 0, static_cast<double>(options.width),
                          static_cast<double>(options.height)};
     WingdriftView view(frame, false, std::make_unique<OffscreenWindow>(&gl, onFlush), host);
     if (!view.viewAllocated) return Fail("the offscreen OpenGL context cannot be used");
     view.startAnimation();
-    recording = true;
+    recording = skipped == 0;
     // The first frame builds the scene and shows nothing; every later one
     // is a full step.
     view.animateOneFrame();
     for (long i = 1; i <= frames && !sinkFailed; ++i) {
       clock.now = kClockStart + static_cast<double>(i) * kFrameStep;
+      recording = i > skipped;
       view.animateOneFrame();
     }
     recording = false;

@@ -11,6 +11,7 @@ struct RecordOptions {
   int width = 1280;              // pixels
   int height = 720;              // pixels
   double seconds = 5.0;          // scene time to record
+  double start = 0.0;            // scene time flown, unrecorded, before the first frame
   std::optional<unsigned> seed;  // replaces the time of day as the random seed
 };
 

@@ -19,6 +19,9 @@ struct WingdriftHost {
   // The picture of the main display for the desktop capture; null: nothing
   // to capture (the capture fails as a black one does).
   DesktopSource* desktop = nullptr;
+  // Why `desktop` is null on purpose; said once on standard error when a
+  // view would have captured the desktop.
+  std::string noDesktopReason;
   // The picture file the desktop shows on a screen (by screen number), as a
   // path; empty when none is known. Unset: none is ever known.
   std::function<std::string(int screenNumber)> desktopPicture;
@@ -28,6 +31,8 @@ struct WingdriftHost {
   // Seeds the random generator in place of the time of day, so that a run
   // can be repeated.
   std::optional<unsigned> seed;
+  // Draw the frame-rate overlay over every frame (--fps).
+  bool showFps = false;
 };
 
 // File names in the resource folder.

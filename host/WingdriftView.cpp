@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/DesktopCapture.h"
 #include "platform/DesktopSource.h"
 #include "platform/FrameClock.h"
+#include "platform/ResourceFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/ScreenSource.h"
 #include "scene/BackgroundPictures.h"
@@ -38,6 +40,11 @@ void RecordSetupMessage(const char* message) {
 
 uint32_t MaskForScreen(int number) {
   return number >= 0 && number < 32 ? uint32_t{1} << number : 0;
+}
+
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+  return !a.Empty() && !b.Empty() && a.x < b.Right() && b.x < a.Right() && a.y < b.Top() &&
+         b.y < a.Top();
 }
 
 bool Overlaps(const ViewRect& a, const ScreenInfo& s) {
@@ -66,6 +73,12 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   ThisScreenIsOn = true;
   initialized = false;
   if (mySettings.BGTYPE == 0) {
+    if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) {
+      // Views on several screens share the reason; say it once.
+      static bool said = false;
+      if (!said) std::fprintf(stderr, "wingdrift: %s\n", host_.noDesktopReason.c_str());
+      said = true;
+    }
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
     if (DeskTex.texID == 0) mySettings.BGTYPE = 1;
@@ -141,6 +154,7 @@ void WingdriftView::animateOneFrame() {
   if (ssMain) ssMain->Update(dt);
   glReshape();
   if (ssMain) ssMain->Advance();
+  if (host_.showFps) fps_.Frame(now, FpsOverlay::ProcessCpuSeconds());
   DrawFrame();
 }
 
@@ -152,6 +166,17 @@ void WingdriftView::DrawFrame() {
     ssMain->AddDamage(&frameDamage);
   else
     frameDamage.AddFull();
+  // The frame-rate text changes once a second; the scene's damage below it
+  // is repainted with the text over it in every pass.
+  PixelRect fpsRect;
+  if (host_.showFps) {
+    int r[4];
+    FpsOverlay::Bounds(width, height, r);
+    fpsRect = PixelRect{r[0], r[1], r[2], r[3]};
+    std::string text = fps_.Text();
+    if (text != fpsShown_) frameDamage.Add(fpsRect);
+    fpsShown_ = std::move(text);
+  }
   frameDamage.Finish();
   needsFullFrame_ = false;
 
@@ -168,23 +193,29 @@ void WingdriftView::DrawFrame() {
   damageHistory_.insert(damageHistory_.begin(), frameDamage);
   if (damageHistory_.size() > kDamageHistory) damageHistory_.pop_back();
 
-  if (drawnDamage.full()) {
-    glDisable(GL_SCISSOR_TEST);
+  // One pass: the scene (or black without one), then the frame-rate text.
+  auto pass = [&](const PixelRect* within) {
     if (ssMain)
-      ssMain->Render();
+      ssMain->Render(within);
     else
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  } else if (ssMain) {
+    if (host_.showFps && (within == nullptr || Overlap(*within, fpsRect)))
+      fps_.Draw(width, height);
+  };
+  if (drawnDamage.full()) {
+    glDisable(GL_SCISSOR_TEST);
+    pass(nullptr);
+  } else {
     glEnable(GL_SCISSOR_TEST);
     if (repaintEachRect) {
       for (const PixelRect& r : drawnDamage.rects()) {
         glScissor(r.x, r.y, r.width, r.height);
-        ssMain->Render(&r);
+        pass(&r);
       }
     } else if (!drawnDamage.empty()) {
       const PixelRect box = drawnDamage.Bounds();
       glScissor(box.x, box.y, box.width, box.height);
-      ssMain->Render(&box);
+      pass(&box);
     }
     glDisable(GL_SCISSOR_TEST);
   }
@@ -280,6 +311,10 @@ void WingdriftView::ReportSetupFailure(const char* resourceFile, const char* mes
   if (ssMain->width == 0 && ssMain->height == 0) {
     line = std::string("wingdrift: cannot load the resource file \"") + resourceFile + "\"" +
            detail + "; drawing nothing";
+    std::error_code ec;
+    if (!std::filesystem::exists(resourceFile, ec)) {
+      line += " (" + ResourceFolder::HowToFill(host_.resourceFolder) + ")";
+    }
   } else {
     line = std::string("wingdrift: no butterflies could be set up from \"") + mySettings.BFlyPath +
            "\"";

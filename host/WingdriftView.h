@@ -31,8 +31,10 @@
 // error names the file or folder at fault. Main thread only.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
 #include "platform/ScreenSaverView.h"
@@ -136,4 +138,6 @@ class WingdriftView : public ScreenSaverView {
   bool needsFullFrame_ = true;
   bool firstFrameShown_ = false;
   std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
+  FpsOverlay fps_;      // counted and drawn only with host_.showFps
+  std::string fpsShown_;  // the frame-rate text of the last drawn frame
 };

@@ -19,6 +19,7 @@
 #include "platform/X11DesktopSource.h"
 #include "platform/X11Window.h"
 #include "platform/XRandRScreens.h"
+#include "platform/XScreenSaverPrefs.h"
 #include "util/StartupTrace.h"
 
 namespace {
@@ -80,15 +81,28 @@ int RunOnX11(const CommandLine& commandLine) {
       saverWindow = commandLine.windowId;
     }
     X11DesktopSource desktop(display, saverWindow);
+    // Under XScreenSaver its "Grab desktop images" preference decides, as
+    // for its own hacks: a locked screen must not show the desktop when the
+    // user said so.
+    const bool underXScreenSaver =
+        mode == CommandLine::Mode::Root || mode == CommandLine::Mode::WindowId;
+    const char* home = std::getenv("HOME");
+    const bool mayGrab = !underXScreenSaver ||
+                         XScreenSaverPrefs::GrabDesktopImages(home != nullptr ? home : "");
 
     WingdriftHost host;
     host.clock = &clock;
     host.screens = &screens;
-    host.desktop = &desktop;
+    host.desktop = mayGrab ? &desktop : nullptr;
+    if (!mayGrab) {
+      host.noDesktopReason =
+          "XScreenSaver's \"Grab desktop images\" is off; showing the desktop's picture instead";
+    }
     host.desktopPicture = [&desktopPicture](int screen) {
       return desktopPicture.PathForScreen(screen);
     };
     host.resourceFolder = ResourceFolder::Path();
+    host.showFps = commandLine.fps;
 
     std::vector<std::unique_ptr<X11Window>> windows;
     std::string error;
@@ -123,10 +137,12 @@ int RunOnX11(const CommandLine& commandLine) {
         break;
     }
     if (windows.empty()) {
-      // A window XScreenSaver handed us may already be gone: nothing to do.
-      const bool adopted = mode == CommandLine::Mode::Root || mode == CommandLine::Mode::WindowId;
+      // The daemon's own window may already be gone when it unblanks at
+      // once: nothing to do. A window named on the command line must exist.
       XCloseDisplay(display);
-      return adopted ? 0 : Fail(error.empty() ? "no monitor to draw on" : error);
+      return mode == CommandLine::Mode::Root
+                 ? 0
+                 : Fail(error.empty() ? "no monitor to draw on" : error);
     }
 
     TraceStart("windows created");

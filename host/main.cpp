@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
         options.height = commandLine.height;
       }
       options.seconds = commandLine.seconds;
+      options.start = commandLine.start;
       options.seed = commandLine.seed;
       return Record(options, false);
     }

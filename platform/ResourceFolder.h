@@ -7,8 +7,10 @@
 //  2. <folder of the executable>/WINGDRIFT_BUILD_DATA_DIR, by default
 //     "../data" (the build tree: the build writes its data into <build>/data
 //     and its programs into folders one level below <build>).
-// The first that is an existing folder wins. Both relative paths are compile
-// definitions set by CMake from the install layout.
+// The first that is an existing folder wins; a program in a build tree
+// (CMakeCache.txt one folder above it) whose data has not been built yet gets
+// the build tree's folder, where its data will be. Both relative paths are
+// compile definitions set by CMake from the install layout.
 
 #include <string>
 
@@ -22,4 +24,7 @@ class ResourceFolder {
   static std::string PathFor(const std::string& executable);
   // The running program's own path (/proc/self/exe); empty when unreadable.
   static std::string ExecutablePath();
+  // How a user gets the data into `folder` (a result of PathFor): the build
+  // command for a build tree's folder, else reinstalling.
+  static std::string HowToFill(const std::string& folder);
 };

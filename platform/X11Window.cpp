@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -88,6 +89,19 @@ std::unique_ptr<X11Window> X11Window::Create(Display* display, Kind kind, int x,
   classHint.res_class = resClass;
   XSetClassHint(display, id, &classHint);
   if (title != nullptr) XStoreName(display, id, title);
+  // Window managers and pagers tie a window to its process by these two.
+  const long pid = static_cast<long>(getpid());
+  XChangeProperty(display, id, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) == 0) {
+    char* hostList[] = {host};
+    XTextProperty machine{};
+    if (XStringListToTextProperty(hostList, 1, &machine) != 0) {
+      XSetWMClientMachine(display, id, &machine);
+      XFree(machine.value);
+    }
+  }
   if (kind == Kind::Windowed) {
     window->wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
     window->wmDeleteWindow_ = XInternAtom(display, "WM_DELETE_WINDOW", False);

@@ -48,14 +48,30 @@ TEST(CommandLine, ModesAndValues) {
     ASSERT_TRUE(Parse({"--window-id", "44040199"}, &c, &error));
     EXPECT_EQ(c.windowId, 44040199ul);
   }
+  // XScreenSaver's dialog appends "--window-id ID" to the "--root" line of
+  // its programs list; its hacks also take single-dash spellings.
+  for (auto args : {std::initializer_list<const char*>{"--root", "--window-id", "0x2a"},
+                    {"-window-id", "0x2a", "-root", "-fps"}}) {
+    CommandLine c;
+    ASSERT_TRUE(Parse(args, &c, &error)) << error;
+    EXPECT_EQ(c.mode, CommandLine::Mode::WindowId);
+    EXPECT_EQ(c.windowId, 0x2aul);
+  }
+  {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"-window", "-fps"}, &c, &error)) << error;
+    EXPECT_EQ(c.mode, CommandLine::Mode::Window);
+    EXPECT_TRUE(c.fps);
+  }
   {
     CommandLine c;
     ASSERT_TRUE(Parse({"--record", "out.png", "--seconds", "2.5", "--size", "320x200", "--seed",
-                       "4294967295"},
+                       "4294967295", "--start", "7"},
                       &c, &error));
     EXPECT_EQ(c.mode, CommandLine::Mode::Record);
     EXPECT_EQ(c.recordPath, "out.png");
     EXPECT_EQ(c.seconds, 2.5);
+    EXPECT_EQ(c.start, 7.0);
     EXPECT_EQ(c.width, 320);
     EXPECT_EQ(c.height, 200);
     ASSERT_TRUE(c.seed.has_value());
@@ -78,6 +94,8 @@ TEST(CommandLine, RefusesWithOneClearLine) {
            Case{{"--window-id", "12abc"}, "'12abc' is not a window id (0x... or decimal)"},
            Case{{"--root", "--window"}, "'--window' cannot be combined with another mode"},
            Case{{"--record"}, "'--record' needs a value"},
+           Case{{"--record", "a.png", "-fps"},
+                "'--fps' goes with a mode that draws on the screen, not with '--record'"},
            Case{{"--record", "a.png", "--seconds", "-1"},
                 "'--seconds' takes a number of seconds up to 3600, not '-1'"},
            Case{{"--record", "a.png", "--seconds", "nan"},
@@ -88,7 +106,9 @@ TEST(CommandLine, RefusesWithOneClearLine) {
                 "'--seed' takes a whole number from 0 to 4294967295, not '4294967296'"},
            Case{{"--record", "a.png", "--size", "99999x10"},
                 "'--size' takes a size such as 1280x720, not '99999x10'"},
-           Case{{"--seed", "1"}, "'--seconds', '--size' and '--seed' go with '--record'"},
+           Case{{"--seed", "1"}, "'--seconds', '--start', '--size' and '--seed' go with '--record'"},
+           Case{{"--record", "a.png", "--start", "-2"},
+                "'--start' takes a number of seconds up to 3600, not '-2'"},
        }) {
     CommandLine line;
     std::string error;

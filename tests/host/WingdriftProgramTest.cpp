@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include "host/FrameSink.h"
 #include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "platform/X11Window.h"
 #include "tests/host/ChildProcess.h"
 #include "tests/support/PngWriter.h"
 #include "tests/support/ScopedEnv.h"
@@ -184,10 +186,14 @@ class ProgramTest : public ::testing::Test {
     LoadSettings(&settings, &mainOnly, "", store);
     store.setInteger(10, "MaxBFly");
     ASSERT_TRUE(store.synchronize());
+    // XScreenSaver's "Grab desktop images" on: --root and --window-id show
+    // the desktop (Debian's system default is off).
+    std::ofstream(home_.File(".xscreensaver")) << "grabDesktopImages: True\n";
   }
 
   ChildProcess::Env Env(const std::string& display = "") const {
     ChildProcess::Env env = {{"XDG_CONFIG_HOME", config_.path()},
+                             {"HOME", home_.path()},
                              {"XSCREENSAVER_WINDOW", std::nullopt}};
     if (display.empty()) {
       env.push_back({"DISPLAY", std::nullopt});
@@ -198,6 +204,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   TempDir config_;
+  TempDir home_;
 };
 
 TEST_F(ProgramTest, HelpVersionAndBadOptions) {
@@ -311,10 +318,10 @@ class XProgramTest : public ProgramTest {
     ProgramTest::SetUp();
     if (IsSkipped()) return;
     if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(server_.Start(kWidth, kHeight, 24)) << server_.error();
+    ASSERT_TRUE(server_.Start(screenWidth_, screenHeight_, 24)) << server_.error();
     display_ = XOpenDisplay(server_.name().c_str());
     ASSERT_NE(display_, nullptr);
-    const Pixmap background = Paint(kWidth, kHeight, Quadrant);
+    const Pixmap background = Paint(screenWidth_, screenHeight_, Quadrant);
     XSetWindowBackgroundPixmap(display_, DefaultRootWindow(display_), background);
     XClearWindow(display_, DefaultRootWindow(display_));
     XFreePixmap(display_, background);
@@ -410,6 +417,8 @@ class XProgramTest : public ProgramTest {
     EXPECT_EQ(p.Stderr(), "");
   }
 
+  int screenWidth_ = kWidth;  // pixels
+  int screenHeight_ = kHeight;
   XvfbServer server_;
   Display* display_ = nullptr;
 };
@@ -435,6 +444,24 @@ TEST_F(XProgramTest, WindowShowsTheDesktopTheRightWayUpWithButterflies) {
   });
   shot.Save("window-butterflies.png");
   EXPECT_TRUE(flew) << off << " pixels off the picture; see test-output/window-butterflies.png";
+
+  // Window managers tie the window to its program and process.
+  const Window window = ViewableWindow(320, 240);
+  XClassHint hint{};
+  ASSERT_TRUE(XGetClassHint(display_, window, &hint));
+  EXPECT_STREQ(hint.res_class, "Wingdrift");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_PID", False), 0,
+                               1, False, XA_CARDINAL, &type, &format, &items, &after, &data),
+            Success);
+  ASSERT_EQ(items, 1u);
+  EXPECT_EQ(static_cast<pid_t>(*reinterpret_cast<long*>(data)), p.pid());
+  XFree(data);
   ExpectQuietExitOn(p, SIGTERM);
 }
 
@@ -517,9 +544,12 @@ TEST_F(XProgramTest, RootOnTheSaverWindowShowsItsScreenshotAndEndsWithIt) {
 
 TEST_F(XProgramTest, WindowIdAndRootWindowEndOnSignals) {
   {
+    // As XScreenSaver's dialog runs it: its programs line with the
+    // preview's window appended.
     const Window preview = MakeWindow(100, 100, 400, 300);
     ChildProcess p;
-    ASSERT_TRUE(p.Start({kProgram, "--window-id", std::to_string(preview)}, Env(server_.name())));
+    ASSERT_TRUE(p.Start({kProgram, "--root", "--window-id", std::to_string(preview)},
+                        Env(server_.name())));
     // The preview shows the whole root as it was, its own black area
     // included: test away from that.
     Shot shot;
@@ -531,6 +561,11 @@ TEST_F(XProgramTest, WindowIdAndRootWindowEndOnSignals) {
     EXPECT_TRUE(shown) << "see test-output/window-id.png";
     ExpectQuietExitOn(p, SIGTERM);
     XDestroyWindow(display_, preview);
+  }
+  {
+    ChildProcess p;
+    EXPECT_EQ(p.Run({kProgram, "-window-id", "0x7ffffff"}, Env(server_.name()), 20), 1);
+    EXPECT_EQ(p.Stderr(), "wingdrift: no window 0x7ffffff\n");
   }
   {
     ChildProcess p;
@@ -610,24 +645,34 @@ class DaemonTest : public XProgramTest {
         ASSERT_EQ(chown(entry.path().c_str(), pw->pw_uid, pw->pw_gid), 0);
       }
     }
-    std::ofstream(home_.File(".xscreensaver")) << "mode: one\n"
-                                                  "selected: 0\n"
-                                                  "lock: False\n"
-                                                  "fade: False\n"
-                                                  "unfade: False\n"
-                                                  "splash: False\n"
-                                                  "programs: GL: wingdrift --root\n";
+  }
+  // The user's ~/.xscreensaver: wingdrift alone, no locking or fading, and
+  // the given "Grab desktop images" preference.
+  void WritePrefs(bool grabDesktopImages) {
+    std::ofstream(home_.File(".xscreensaver"))
+        << "mode: one\n"
+           "selected: 0\n"
+           "lock: False\n"
+           "fade: False\n"
+           "unfade: False\n"
+           "splash: False\n"
+           "grabDesktopImages: "
+        << (grabDesktopImages ? "True" : "False") << "\nprograms: GL: wingdrift --root\n";
     if (geteuid() == 0) {
       const passwd* pw = getpwnam(kUser);
       ASSERT_EQ(chown(home_.File(".xscreensaver").c_str(), pw->pw_uid, pw->pw_gid), 0);
     }
   }
-  void TearDown() override {
+  void StopDaemon() {
     if (daemon_.running()) {
       ChildProcess exit;
       exit.Run(Command({"xscreensaver-command", "-exit"}), {}, 10);
+      if (!daemon_.Wait(5)) daemon_.Signal(SIGKILL);
       daemon_.Wait(5);
     }
+  }
+  void TearDown() override {
+    StopDaemon();
     XProgramTest::TearDown();
   }
 
@@ -668,34 +713,127 @@ class DaemonTest : public XProgramTest {
     return pids;
   }
 
-  TempDir home_;
   ChildProcess daemon_;
 };
 
-TEST_F(DaemonTest, XScreenSaverRunsTheHackAndEndsIt) {
+// The shipped picture, a pale blue sky: blue above red at the quadrants'
+// centres, and none of the desktop's colours there.
+bool ShowsSky(const Shot& shot) {
+  for (const auto& [u, v] : {std::pair{0.2, 0.2}, {0.8, 0.2}, {0.2, 0.8}, {0.8, 0.8}}) {
+    const unsigned c = shot.At(static_cast<int>(u * shot.width), static_cast<int>(v * shot.height));
+    if (Near(c, Quadrant(u, v), 80) || (c & 255) < ((c >> 16) & 255) + 20) return false;
+  }
+  return true;
+}
+
+TEST_F(DaemonTest, XScreenSaverRunsTheHackAsItsGrabPreferenceSaysAndEndsIt) {
+  for (const bool grab : {true, false}) {
+    SCOPED_TRACE(grab ? "grabDesktopImages: True" : "grabDesktopImages: False");
+    WritePrefs(grab);
+    ASSERT_TRUE(daemon_.Start(Command({"xscreensaver", "-no-splash"})));
+    ASSERT_TRUE(WaitFor(15, [&] {
+      ChildProcess activate;
+      return activate.Run(Command({"xscreensaver-command", "-activate"}), {}, 10) == 0;
+    })) << daemon_.Stderr();
+    std::vector<pid_t> hacks;
+    ASSERT_TRUE(WaitFor(15, [&] { return !(hacks = HackProcesses(server_.name())).empty(); }))
+        << "no wingdrift process; the daemon said:\n"
+        << daemon_.Stderr();
+    EXPECT_EQ(hacks.size(), 1u) << "one monitor, one hack";
+
+    // On: the flock over the daemon's screenshot of the desktop. Off: over
+    // the desktop's picture (the shipped one here), never the desktop.
+    Shot shot;
+    const bool drawn = WaitFor(15, [&] {
+      shot = ShotOf(0, 0, kWidth, kHeight);
+      return grab ? ShowsPicture(shot, Quadrant) && CountOffPicture(shot, Quadrant) > 150
+                  : ShowsSky(shot);
+    });
+    const std::string name = grab ? "xscreensaver-grab.png" : "xscreensaver-nograb.png";
+    shot.Save(name);
+    EXPECT_TRUE(drawn) << "see test-output/" << name;
+
+    ChildProcess deactivate;
+    ASSERT_EQ(deactivate.Run(Command({"xscreensaver-command", "-deactivate"}), {}, 10), 0);
+    EXPECT_TRUE(WaitFor(5, [&] { return HackProcesses(server_.name()).empty(); }))
+        << "the hack is still running after -deactivate";
+    StopDaemon();
+    const std::string said = daemon_.Stderr();
+    EXPECT_EQ(said.find("\"Grab desktop images\" is off") != std::string::npos, !grab) << said;
+  }
+}
+
+// XScreenSaver's own settings dialog, as its users open it: its preview
+// pane runs the programs line with "--window-id" appended. "mode: one" and
+// "selected: 0" make the dialog show wingdrift first; every other hack it
+// knows is merged into its list after ours. The dialog needs a screen of
+// its own size.
+class SettingsDialogTest : public DaemonTest {
+ protected:
+  SettingsDialogTest() {
+    screenWidth_ = 1280;
+    screenHeight_ = 900;
+  }
+};
+
+TEST_F(SettingsDialogTest, PreviewShowsTheFlock) {
+  if (FindOnPath("xscreensaver-settings").empty()) {
+    GTEST_SKIP() << "xscreensaver-settings is not installed";
+  }
+  std::ofstream(home_.File(".xscreensaver")) << "mode: one\nselected: 0\n"
+                                                "programs: GL: wingdrift --root\n";
+  if (geteuid() == 0) {
+    const passwd* pw = getpwnam(kUser);
+    ASSERT_EQ(chown(home_.File(".xscreensaver").c_str(), pw->pw_uid, pw->pw_gid), 0);
+  }
+  // Without its daemon the dialog first asks whether to start it.
   ASSERT_TRUE(daemon_.Start(Command({"xscreensaver", "-no-splash"})));
-  ASSERT_TRUE(WaitFor(15, [&] {
-    ChildProcess activate;
-    return activate.Run(Command({"xscreensaver-command", "-activate"}), {}, 10) == 0;
-  })) << daemon_.Stderr();
-  std::vector<pid_t> hacks;
-  ASSERT_TRUE(WaitFor(15, [&] { return !(hacks = HackProcesses(server_.name())).empty(); }))
-      << "no wingdrift process; the daemon said:\n"
-      << daemon_.Stderr();
-  EXPECT_EQ(hacks.size(), 1u) << "one monitor, one hack";
+  ChildProcess dialog;
+  ASSERT_TRUE(dialog.Start(Command({"xscreensaver-settings"})));
 
+  // The preview: wingdrift on the window XScreenSaver made in its pane.
+  Window pane = 0;
+  ASSERT_TRUE(WaitFor(30, [&] {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::string args = ReadFile(entry.path() / "cmdline");
+      std::replace(args.begin(), args.end(), '\0', ' ');
+      const size_t at = args.find("wingdrift --root --window-id ");
+      if (at != std::string::npos && X11Window::ParseWindowId(
+                                         args.substr(at + 29, args.find(' ', at + 29) - at - 29)
+                                             .c_str(),
+                                         &pane)) {
+        return true;
+      }
+    }
+    return false;
+  })) << "the dialog never ran \"wingdrift --root --window-id ...\"; it said:\n"
+      << dialog.Stderr();
+
+  // Debian's XScreenSaver does not grab the desktop by default: the flock
+  // flies over the shipped sky, whose blue is above its red everywhere, so
+  // butterflies are the pixels where it is not.
+  XWindowAttributes a{};
+  ASSERT_TRUE(XGetWindowAttributes(display_, pane, &a));
   Shot shot;
-  const bool drawn = WaitFor(15, [&] {
-    shot = ShotOf(0, 0, kWidth, kHeight);
-    return ShowsPicture(shot, Quadrant) && CountOffPicture(shot, Quadrant) > 150;
+  int butterflyPixels = 0;
+  const bool flew = WaitFor(20, [&] {
+    shot = TakeShot(display_, pane, 0, 0, a.width, a.height);
+    butterflyPixels = 0;
+    int sky = 0;
+    for (unsigned c : shot.pixels) {
+      const int r = (c >> 16) & 255, b = c & 255;
+      if (b > r + 20) ++sky;
+      else if (r >= b) ++butterflyPixels;
+    }
+    return sky > static_cast<int>(shot.pixels.size()) * 9 / 10 && butterflyPixels > 40;
   });
-  shot.Save("xscreensaver.png");
-  EXPECT_TRUE(drawn) << "the flock over the desktop's screenshot; see test-output/xscreensaver.png";
-
-  ChildProcess deactivate;
-  ASSERT_EQ(deactivate.Run(Command({"xscreensaver-command", "-deactivate"}), {}, 10), 0);
-  EXPECT_TRUE(WaitFor(5, [&] { return HackProcesses(server_.name()).empty(); }))
-      << "the hack is still running after -deactivate";
+  TakeShot(display_, DefaultRootWindow(display_), 0, 0, screenWidth_, screenHeight_)
+      .Save("xscreensaver-settings.png");
+  shot.Save("xscreensaver-settings-preview.png");
+  EXPECT_TRUE(flew) << butterflyPixels
+                    << " butterfly pixels in the preview; see test-output/xscreensaver-settings*.png";
+  dialog.Signal(SIGTERM);
+  dialog.Wait(5);
 }
 
 }  // namespace

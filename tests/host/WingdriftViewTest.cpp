@@ -4,6 +4,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -395,7 +396,7 @@ TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
     view->animateOneFrame();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "wingdrift: cannot load the resource file \"" + folder.path() +
-                       "/qorvane.vessimots\"; drawing nothing\n");
+                       "/qorvane.vessimots\"; drawing nothing (reinstall wingdrift)\n");
     EXPECT_TRUE(view->initialized);
     EXPECT_EQ(view->DeskTex.texID, 0u) << "no background for a scene that is not there";
     clock_.now += 0.02;
@@ -479,6 +480,34 @@ TEST_F(ViewTest, AlternativeCaptureThroughGLU) {
   view->GetDesktopTexture(&name, 1, ViewRect{0, 0, 100, 100});
   EXPECT_EQ(name, 42u) << "nothing to read leaves the name alone";
   glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+TEST_F(ViewTest, FrameRateOverlayOnlyInItsCorner) {
+  Store(StoredSettings().BgType(1));
+  auto frame = [&](bool fps) {
+    host_.showFps = fps;
+    clock_.now = 0.0;
+    auto view = MakeView();
+    view->startAnimation();
+    view->animateOneFrame();
+    clock_.now = 0.5;
+    view->animateOneFrame();
+    return Context().ReadPixels();
+  };
+  const std::vector<uint8_t> plain = frame(false), withFps = frame(true);
+  int r[4];
+  FpsOverlay::Bounds(kWidth, kHeight, r);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const size_t i = (static_cast<size_t>(y) * kWidth + x) * 4;
+      if (std::equal(&plain[i], &plain[i + 3], &withFps[i])) continue;
+      const bool in = x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3];
+      ++(in ? inside : outside);
+    }
+  }
+  EXPECT_GT(inside, r[2] * r[3] / 2) << "a dark panel with text in the bottom-left corner";
+  EXPECT_EQ(outside, 0) << "the scene elsewhere is untouched";
 }
 
 }  // namespace
