@@ -51,7 +51,7 @@ struct Rig {
     host.seed = 20;
     const ViewRect frame{0, 0, static_cast<double>(width), static_cast<double>(height)};
     view = std::make_unique<WingdriftView>(
-        frame, false, std::make_unique<OffscreenWindow>(&gl, nullptr, mode != kWhole), host);
+        frame, false, std::make_unique<OffscreenWindow>(&gl, nullptr, mode != kWhole ? 1 : 0), host);
     view->repaintEachRect = mode != kBoundingBox;
     view->startAnimation();
     view->animateOneFrame();

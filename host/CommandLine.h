@@ -12,12 +12,17 @@
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
 //   --fps with any mode that draws on the screen: the frame-rate overlay
+//   --present auto|age|copy|full with any mode that draws on the screen: how
+//                                 frames drawn in part are shown (see
+//                                 PresentPath; auto unless given)
 //
 // Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
 // them; the single-dash spellings XScreenSaver's hacks take (-root,
 // -window, -window-id, -fps) are taken too.
 #include <optional>
 #include <string>
+
+#include "platform/OpenGLContext.h"
 
 struct CommandLine {
   enum class Mode { FullScreen, Window, Preview, Root, WindowId, Record, Help, Version };
@@ -31,6 +36,7 @@ struct CommandLine {
   double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
+  PresentPath present = PresentPath::Auto;  // --present
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
   // program name, no newline) for an unknown option, a missing or malformed

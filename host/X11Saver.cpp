@@ -150,6 +150,7 @@ int RunOnX11(const CommandLine& commandLine) {
     // before any of our windows covers it.
     std::vector<Slot> slots;
     for (std::unique_ptr<X11Window>& w : windows) {
+      w->setPresentPath(commandLine.present);
       Slot slot;
       slot.window = w.get();
       const ViewRect frame = w->FrameOnRoot();

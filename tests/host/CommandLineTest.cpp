@@ -59,9 +59,10 @@ TEST(CommandLine, ModesAndValues) {
   }
   {
     CommandLine c;
-    ASSERT_TRUE(Parse({"-window", "-fps"}, &c, &error)) << error;
+    ASSERT_TRUE(Parse({"-window", "-fps", "--present", "copy"}, &c, &error)) << error;
     EXPECT_EQ(c.mode, CommandLine::Mode::Window);
     EXPECT_TRUE(c.fps);
+    EXPECT_EQ(c.present, PresentPath::CopySubBuffer);
   }
   {
     CommandLine c;
@@ -94,6 +95,9 @@ TEST(CommandLine, RefusesWithOneClearLine) {
            Case{{"--window-id", "12abc"}, "'12abc' is not a window id (0x... or decimal)"},
            Case{{"--root", "--window"}, "'--window' cannot be combined with another mode"},
            Case{{"--record"}, "'--record' needs a value"},
+           Case{{"--present", "swap"}, "'--present' takes auto, age, copy or full, not 'swap'"},
+           Case{{"--record", "a.png", "--present", "full"},
+                "'--present' goes with a mode that draws on the screen, not with '--record'"},
            Case{{"--record", "a.png", "-fps"},
                 "'--fps' goes with a mode that draws on the screen, not with '--record'"},
            Case{{"--record", "a.png", "--seconds", "-1"},
