@@ -219,7 +219,15 @@ void WingdriftView::DrawFrame() {
     }
     glDisable(GL_SCISSOR_TEST);
   }
-  glView->FlushBuffer(drawnDamage.rects());
+  // The first frame after a size change is swapped whole: a back buffer that
+  // is only ever copied from may keep its old size until a swap (Mesa's
+  // software GLX), and the swap gives the next frame one of the new size.
+  if (resized_) {
+    glView->FlushBuffer();
+    resized_ = false;
+  } else {
+    glView->FlushBuffer(drawnDamage.rects());
+  }
   if (!firstFrameShown_) {
     firstFrameShown_ = true;
     TraceStart("first frame shown");
@@ -234,6 +242,7 @@ void WingdriftView::setFrameSize(double width, double height) {
   // the size is stale, and the window's contents.
   glReady = false;
   needsFullFrame_ = true;
+  resized_ = true;
 }
 
 void WingdriftView::glInit() {

@@ -136,6 +136,7 @@ class WingdriftView : public ScreenSaverView {
 
   WingdriftHost host_;
   bool needsFullFrame_ = true;
+  bool resized_ = false;  // the size changed since the last frame was shown
   bool firstFrameShown_ = false;
   std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
   FpsOverlay fps_;      // counted and drawn only with host_.showFps

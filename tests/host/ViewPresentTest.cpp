@@ -1,7 +1,8 @@
 // A view in a window of a private Xvfb, through GLX, with each way of
 // showing a frame drawn in part forced in turn: repainting the damage and
 // presenting it with buffer age or copy-sub-buffer shows the same window,
-// screenshot for screenshot, as drawing and swapping whole frames. (Mesa's
+// screenshot for screenshot, as drawing and swapping whole frames, also
+// after the window grows halfway through. (Mesa's
 // software GLX on Xvfb lists GLX_EXT_buffer_age among its client extensions
 // only and reports every back buffer's age as 0: asked for buffer age, the
 // context there draws whole frames, which must look the same all the same.)
@@ -33,14 +34,16 @@ constexpr double kStep = 0.05;              // s per frame
 // 43 s: butterflies entering and flying, the first message fading in.
 constexpr int kFrames = 860;
 constexpr int kShotEvery = 20;  // frames between screenshots
+constexpr int kGrownWidth = 400, kGrownHeight = 240;  // the window from halfway on
 
 // The window's pixels as 0xRRGGBB, top row first.
-std::vector<uint32_t> Screenshot(Display* display, Window window) {
+std::vector<uint32_t> Screenshot(Display* display, Window window, int width, int height) {
   std::vector<uint32_t> pixels;
-  XImage* image = XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
   if (image == nullptr) return pixels;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
       pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
     }
   }
@@ -96,13 +99,19 @@ class ViewPresentTest : public ::testing::Test {
     view.startAnimation();
     view.animateOneFrame();
     for (int i = 1; i <= kFrames; ++i) {
+      if (i == kFrames / 2) {
+        XResizeWindow(display_, id, kGrownWidth, kGrownHeight);
+        XSync(display_, False);
+        view.setFrameSize(kGrownWidth, kGrownHeight);
+      }
       clock.now = i * kStep;
       view.animateOneFrame();
       if (!view.drawnDamage.full()) ++result.partial;
       if (i % kShotEvery == 0) {
         glFinish();
         XSync(display_, False);
-        result.shots.push_back(Screenshot(display_, id));
+        result.shots.push_back(Screenshot(display_, id, static_cast<int>(view.Scrn.width),
+                                          static_cast<int>(view.Scrn.height)));
       }
     }
     result.path = view.glView->presentPath();
