@@ -42,11 +42,6 @@ uint32_t MaskForScreen(int number) {
   return number >= 0 && number < 32 ? uint32_t{1} << number : 0;
 }
 
-bool Overlap(const PixelRect& a, const PixelRect& b) {
-  return !a.Empty() && !b.Empty() && a.x < b.Right() && b.x < a.Right() && a.y < b.Top() &&
-         b.y < a.Top();
-}
-
 bool Overlaps(const ViewRect& a, const ScreenInfo& s) {
   const double left = std::max(a.x, static_cast<double>(s.x));
   const double right = std::min(a.x + a.width, static_cast<double>(s.x) + s.width);
@@ -199,7 +194,7 @@ void WingdriftView::DrawFrame() {
       ssMain->Render(within);
     else
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (host_.showFps && (within == nullptr || Overlap(*within, fpsRect)))
+    if (host_.showFps && (within == nullptr || within->Intersects(fpsRect)))
       fps_.Draw(width, height);
   };
   if (drawnDamage.full()) {

@@ -133,11 +133,6 @@ void SSMAIN::Draw() {
 
 namespace {
 
-bool Overlap(const PixelRect& a, const PixelRect& b) {
-  return !a.Empty() && !b.Empty() && a.x < b.Right() && b.x < a.Right() && a.y < b.Top() &&
-         b.y < a.Top();
-}
-
 // AQUARIUM::Draw, less the butterflies whose `rects` entry misses `within`.
 void DrawSome(AQUARIUM* aquarium, bool shadow, const std::vector<PixelRect>& rects,
               const PixelRect& within) {
@@ -145,7 +140,7 @@ void DrawSome(AQUARIUM* aquarium, bool shadow, const std::vector<PixelRect>& rec
   for (int64_t i = 0; i < aquarium->numBFlys; ++i) {
     ONEBFLY& b = aquarium->bflys[i];
     if (b.action == ONEBFLY::kWaiting) continue;
-    if (static_cast<size_t>(i) < rects.size() && !Overlap(rects[static_cast<size_t>(i)], within))
+    if (static_cast<size_t>(i) < rects.size() && !rects[static_cast<size_t>(i)].Intersects(within))
       continue;
     b.Draw(shadow);
   }

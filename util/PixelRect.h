@@ -13,5 +13,9 @@ struct PixelRect {
   int Top() const { return y + height; }    // one past the last row
   long long Area() const { return Empty() ? 0 : static_cast<long long>(width) * height; }
   bool Contains(int px, int py) const { return px >= x && px < Right() && py >= y && py < Top(); }
+  // Some pixel lies in both.
+  bool Intersects(const PixelRect& o) const {
+    return !Empty() && !o.Empty() && x < o.Right() && o.x < Right() && y < o.Top() && o.y < Top();
+  }
   bool operator==(const PixelRect&) const = default;
 };
