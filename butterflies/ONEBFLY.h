@@ -20,6 +20,7 @@
 // at the goal instead of overshooting it; at 60 frames per second nothing
 // changes.
 #include <cstdint>
+#include <vector>
 
 #include "models/ONEMODEL.h"
 #include "util/Math.h"
@@ -60,6 +61,14 @@ class ONEBFLY : public ONEMODEL {
   QUAT landTo;                  // landing pose
   QUAT landQuat;                // current blend of the two
   bool entered = false;         // has been inside the view at least once
+  // R, G, B, A per vertex: the colour of the texel under it in the texture
+  // its group's material drew (white for a vertex of no textured group).
+  std::vector<uint8_t> lineColours;
+  // The triangles of the body (every vertex off the wing joints) of the
+  // textured groups, drawn as one-pixel lines in `lineColours` so that thin
+  // parts never break up into dots; empty for a type whose wings have no
+  // joints of their own.
+  std::vector<uint16_t> lineIndices;
 
   // Switches the action. Landed: rest 1.0 to 10.9 s, wings towards a random
   // opening of 0 to 89 degrees (two rand() draws). Flying: a new target
@@ -86,10 +95,14 @@ class ONEBFLY : public ONEMODEL {
   // chosen with rand() among the type's textures. False, leaving the body
   // incomplete (not drawn), for a type without template or prototype.
   bool SetupFromBFlyData(BFLYDATA* data);
-  // Draws at `position` and `orientation` with vertex arrays. The shadow pass
-  // draws a black silhouette of opacity (z + 40) / -40 + 0.5 (0 at z = -20,
-  // 0.5 at the back limit) and nothing where that is 0 or less; it binds no
-  // texture. Needs the OpenGL context current.
+  // Draws at `position` and `orientation` with vertex arrays. The normal
+  // pass first draws `lineIndices` as one-pixel lines in `lineColours`,
+  // untextured and without writing depth, then the textured triangles over
+  // them: antennae and legs narrower than a pixel stay whole, and wider
+  // parts gain at most half a pixel at their outline. The shadow pass draws a black
+  // silhouette of opacity (z + 40) / -40 + 0.5 (0 at z = -20, 0.5 at the
+  // back limit) and nothing where that is 0 or less; it binds no texture.
+  // Needs the OpenGL context current.
   void Draw(bool shadow);
   // One group of the mesh; nothing for an index outside the groups.
   void DrawGroup(int group, bool shadow);

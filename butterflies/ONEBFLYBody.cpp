@@ -1,6 +1,7 @@
 // A butterfly's own body, copied from its type, and its drawing.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "butterflies/ONEBFLY.h"
@@ -38,13 +39,16 @@ bool ONEBFLY::SetupFromBFlyData(BFLYDATA* data) {
   // Each material draws its own wing texture among the type's; the names
   // stay the type's.
   materials.assign(proto.materials.size(), MODELMATERIAL{});
+  std::vector<int> textureOf(materials.size(), -1);
   for (size_t m = 0; m < materials.size(); ++m) {
     materials[m].texId = proto.materials[m].texId;
     materials[m].mode = proto.materials[m].mode;
     materials[m].transparency = proto.materials[m].transparency;
     for (int c = 0; c < 3; ++c) materials[m].ambient[c] = proto.materials[m].ambient[c];
-    if (data->textureCount > 0 && data->textures)
-      materials[m].texId = data->textures[std::rand() % data->textureCount].texID;
+    if (data->textureCount > 0 && data->textures) {
+      textureOf[m] = std::rand() % data->textureCount;
+      materials[m].texId = data->textures[textureOf[m]].texID;
+    }
   }
 
   numTriangles = proto.numTriangles;
@@ -53,6 +57,34 @@ bool ONEBFLY::SetupFromBFlyData(BFLYDATA* data) {
   numVerts = proto.numVerts;
   vertexBuffer = proto.vertexBuffer;
   groups = proto.groups;
+
+  lineColours.assign(vertexBuffer.size() * 4, 255);
+  lineIndices.clear();
+  const bool wingsApart = data->wingLeftJoint != 0 || data->wingRightJoint != 0;
+  auto onBody = [&](size_t v) {
+    const int bone = vertexBuffer[v].boneId;
+    return bone != data->wingLeftJoint && bone != data->wingRightJoint;
+  };
+  for (const MODELGROUP& g : groups) {
+    if (g.materialIndex < 0 || static_cast<size_t>(g.materialIndex) >= textureOf.size()) continue;
+    const int k = textureOf[static_cast<size_t>(g.materialIndex)];
+    if (k < 0 || static_cast<size_t>(k) >= data->vertexTexels.size()) continue;
+    const std::vector<uint8_t>& texels = data->vertexTexels[static_cast<size_t>(k)];
+    const size_t end = std::min(indices.size(), size_t{g.firstIndex} + 3 * size_t{g.numTriangles});
+    for (size_t i = g.firstIndex; i + 3 <= end; i += 3) {
+      bool body = wingsApart;
+      for (size_t c = i; c < i + 3; ++c) {
+        const size_t v = indices[c];
+        if (v >= vertexBuffer.size() || v * 4 + 4 > texels.size()) {
+          body = false;
+          continue;
+        }
+        std::copy_n(&texels[v * 4], 4, &lineColours[v * 4]);
+        body = body && onBody(v);
+      }
+      if (body) lineIndices.insert(lineIndices.end(), &indices[i], &indices[i] + 3);
+    }
+  }
   return true;
 }
 
@@ -77,6 +109,31 @@ void ONEBFLY::Draw(bool shadow) {
   glVertexPointer(3, GL_FLOAT, sizeof(MODELVERTEX), &base->position);
   glNormalPointer(GL_FLOAT, sizeof(MODELVERTEX), &base->normal);
   glTexCoordPointer(2, GL_FLOAT, sizeof(MODELVERTEX), &base->s);
+  if (!shadow && !lineIndices.empty() && lineColours.size() == vertexBuffer.size() * 4) {
+    // Lines in the texel colours rather than textured: a line's texture
+    // coordinates run past its ends, and on an edge a fraction of a pixel
+    // long that reaches far beyond the part's texels. Drawn first and
+    // without depth, so the fill covers them wherever it reaches and only
+    // the pixels it misses keep a line. Not in the shadow pass, whose
+    // translucent black would darken where lines and fill meet.
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    GLboolean depthWrites = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    glDisable(GL_TEXTURE_2D);
+    glDepthMask(GL_FALSE);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, lineColours.data());
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(lineIndices.size()), GL_UNSIGNED_SHORT,
+                   lineIndices.data());
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDepthMask(depthWrites);
+    if (textured) glEnable(GL_TEXTURE_2D);
+    glColor4fv(colour);
+  }
   for (size_t g = 0; g < groups.size(); ++g) DrawGroup(static_cast<int>(g), shadow);
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);

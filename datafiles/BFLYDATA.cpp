@@ -1,5 +1,6 @@
 #include "datafiles/BFLYDATA.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,41 @@ int32_t LastJointNamed(const MS3D& model, const char* name) {
   for (size_t i = 0; i < model.joints.size(); ++i)
     if (std::strcmp(model.joints[i].name, name) == 0) found = static_cast<int32_t>(i);
   return found;
+}
+
+// The pixels of a texture before its upload frees them.
+struct PixelCopy {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint32_t width = 0, height = 0, bytesPerPixel = 0;
+};
+
+bool CopyPixels(const Texture& t, PixelCopy* out) {
+  out->width = t.width;
+  out->height = t.height;
+  out->bytesPerPixel = t.bpp / 8;
+  const size_t size = size_t{t.width} * t.height * out->bytesPerPixel;
+  out->bytes.reset(new (std::nothrow) uint8_t[size]);
+  if (!out->bytes) return false;
+  std::memcpy(out->bytes.get(), t.imageData.get(), size);
+  return true;
+}
+
+// The texel nearest each vertex's texture coordinates (wrapped as the
+// texture repeats), RGBA.
+std::vector<uint8_t> TexelsUnder(const PixelCopy& p, const std::vector<MODELVERTEX>& vertices) {
+  std::vector<uint8_t> colours(vertices.size() * 4, 255);
+  if (!p.bytes || p.width == 0 || p.height == 0 || p.bytesPerPixel < 3) return colours;
+  for (size_t v = 0; v < vertices.size(); ++v) {
+    auto wrap = [](float c, uint32_t n) {
+      if (!std::isfinite(c)) return uint32_t{0};
+      const double f = c - std::floor(c);
+      return std::min(n - 1, static_cast<uint32_t>(f * n));
+    };
+    const uint32_t x = wrap(vertices[v].s, p.width), y = wrap(vertices[v].t, p.height);
+    const uint8_t* texel = &p.bytes[(size_t{y} * p.width + x) * p.bytesPerPixel];
+    std::memcpy(&colours[v * 4], texel, 3);
+  }
+  return colours;
 }
 
 }  // namespace
@@ -58,27 +94,29 @@ bool BFLYDATA::Load(BFLYFILE* file, float loadSize) {
   // The reader holds exactly lumpCount directory entries, so the count fits.
   textureCount = static_cast<int32_t>(slots);
 
-  if (sharedAlpha) {
-    if (!file->SeekLump(1) || !LoadTGA2(&alpha, &file->stream)) return false;
-    for (int k = 0; k < textureCount; ++k) {
-      if (!IsImageLump(*file, k + 2)) continue;
-      if (!file->SeekLump(k + 2) || !LoadTGA2(&textures[k], &file->stream) ||
-          !BuildTGATextureWithAlpha(&textures[k], &alpha))
-        return false;
+  std::vector<PixelCopy> pixels(static_cast<size_t>(textureCount));
+  if (sharedAlpha && (!file->SeekLump(1) || !LoadTGA2(&alpha, &file->stream))) return false;
+  for (int k = 0; k < textureCount; ++k) {
+    const int lump = k + (sharedAlpha ? 2 : 1);
+    if (!IsImageLump(*file, lump)) continue;
+    if (!file->SeekLump(lump) || !LoadTGA2(&textures[k], &file->stream)) return false;
+    if (!CopyPixels(textures[k], &pixels[static_cast<size_t>(k)])) {
+      ERRORCLOSE("Unable to allocate memory!");
+      return false;
     }
-  } else {
-    for (int k = 0; k < textureCount; ++k) {
-      if (!IsImageLump(*file, k + 1)) continue;
-      if (!file->SeekLump(k + 1) || !LoadTGA2(&textures[k], &file->stream) ||
-          !BuildTexture(&textures[k], file->directory[k].alphaMode))
-        return false;
-    }
+    if (!(sharedAlpha ? BuildTGATextureWithAlpha(&textures[k], &alpha)
+                      : BuildTexture(&textures[k], file->directory[k].alphaMode)))
+      return false;
   }
 
   prototype.reset(new (std::nothrow) ONEBFLY);
   if (!prototype) return false;
   const uint32_t* texture = &textures[std::rand() % textureCount].texID;
   if (!prototype->Setup(animTemplate.get(), &model, texture)) return false;
+  vertexTexels.clear();
+  for (const PixelCopy& p : pixels) {
+    vertexTexels.push_back(p.bytes ? TexelsUnder(p, prototype->vertexBuffer) : std::vector<uint8_t>());
+  }
 
   radius = 0.0f;
   for (const MS3D_VERTEX& v : model.vertices) {

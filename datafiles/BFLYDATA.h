@@ -16,6 +16,7 @@
 // needs the OpenGL context current; so does destroying a loaded type.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "datafiles/BFLYFILE.h"
 #include "models/ANIMATIONTEMPLATE.h"
@@ -35,6 +36,10 @@ class BFLYDATA {
   float radius = 0.0f;
   int32_t wingLeftJoint = 0;   // index of the joint "wingl"; 0 when there is none
   int32_t wingRightJoint = 0;  // index of the joint "wingr"; 0 when there is none
+  // Per texture slot: the colour (R, G, B, A) of the texel under each of the
+  // prototype's vertices, in vertex-buffer order; empty for an empty slot.
+  // Butterflies draw their thin parts' minimum width in these colours.
+  std::vector<std::vector<uint8_t>> vertexTexels;
 
   BFLYDATA();
   ~BFLYDATA();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,6 +23,103 @@ bool ParseInt(const char* text, int* out) {
   if (errno != 0 || end == text || *end != '\0' || v < 1 || v > kMaxSide) return false;
   *out = static_cast<int>(v);
   return true;
+}
+
+// A whole number from `low` to `high`, nothing else.
+bool ParseRange(const char* text, int64_t low, int64_t high, int64_t* out) {
+  if ((text[0] < '0' || text[0] > '9') && text[0] != '-') return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < low || v > high) return false;
+  *out = v;
+  return true;
+}
+
+enum class Flag { NotOne, Taken, Bad };
+
+// One settings flag at argv[*i] (with its value, if it takes one).
+Flag ParseSettingFlag(int argc, const char* const* argv, int* i, SettingsOverrides* out,
+                      std::string* error) {
+  const std::string arg = argv[*i];
+  struct Number {
+    const char* name;
+    int64_t low, high;
+    std::optional<int64_t> SettingsOverrides::*field;
+  };
+  const Number numbers[] = {
+      {"--count", 0, 10, &SettingsOverrides::count},
+      {"--butterfly-size", 10, 190, &SettingsOverrides::size},
+      {"--speed", 0, SettingsOverrides::kMaxSpeed, &SettingsOverrides::speed},
+  };
+  const char* value = *i + 1 < argc ? argv[*i + 1] : nullptr;
+  auto needValue = [&]() {
+    if (value != nullptr) return true;
+    *error = "'" + arg + "' needs a value";
+    return false;
+  };
+  for (const Number& n : numbers) {
+    if (arg != n.name) continue;
+    if (!needValue()) return Flag::Bad;
+    int64_t v = 0;
+    if (!ParseRange(value, n.low, n.high, &v)) {
+      *error = "'" + arg + "' takes a whole number from " + std::to_string(n.low) + " to " +
+               std::to_string(n.high) + ", not '" + value + "'";
+      return Flag::Bad;
+    }
+    out->*n.field = v;
+    ++*i;
+    return Flag::Taken;
+  }
+  if (arg == "--shadows" || arg == "--no-shadows") {
+    out->shadows = arg == "--shadows";
+  } else if (arg == "--mix") {
+    out->mix = true;
+  } else if (arg == "--main-monitor-only") {
+    out->mainMonitorOnly = true;
+  } else if (arg == "--type") {
+    if (!needValue()) return Flag::Bad;
+    const std::string file = value;
+    if (file.size() <= 5 || file.size() > 1023 || file.find('/') != std::string::npos ||
+        file.compare(file.size() - 5, 5, ".bfly") != 0) {
+      *error = "'--type' takes the file name of a butterfly type, such as GOT-F.bfly, not '" +
+               file + "'";
+      return Flag::Bad;
+    }
+    out->type = file;
+    ++*i;
+  } else if (arg == "--background") {
+    if (!needValue()) return Flag::Bad;
+    const char* names[] = {"desktop", "picture", "folder"};
+    for (int32_t k = 0; k < 3; ++k) {
+      if (std::strcmp(value, names[k]) == 0) out->background = k;
+    }
+    if (!out->background) {
+      *error = std::string("'--background' takes desktop, picture or folder, not '") + value + "'";
+      return Flag::Bad;
+    }
+    ++*i;
+  } else if (arg == "--folder") {
+    if (!needValue()) return Flag::Bad;
+    if (value[0] == '\0' || std::strlen(value) > 1023) {
+      *error = "'--folder' takes a folder of pictures";
+      return Flag::Bad;
+    }
+    out->folder = value;
+    ++*i;
+  } else if (arg == "--detail") {
+    if (!needValue()) return Flag::Bad;
+    int64_t v = 0;
+    if (!ParseRange(value, 0, 2, &v)) {
+      *error = std::string("'--detail' takes 0, 1 or 2, not '") + value + "'";
+      return Flag::Bad;
+    }
+    out->detail = static_cast<int32_t>(v);
+    ++*i;
+  } else {
+    return Flag::NotOne;
+  }
+  return Flag::Taken;
 }
 
 }  // namespace
@@ -91,6 +189,15 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
         return false;
       }
       presentGiven = true;
+    } else if (std::strcmp(arg, "--samples") == 0) {
+      if (!needValue(i, arg)) return false;
+      const char* text = argv[++i];
+      if (std::strcmp(text, "0") != 0 && std::strcmp(text, "2") != 0 &&
+          std::strcmp(text, "4") != 0 && std::strcmp(text, "8") != 0) {
+        *error = std::string("'--samples' takes 0, 2, 4 or 8, not '") + text + "'";
+        return false;
+      }
+      samples = std::atoi(text);
     } else if (std::strcmp(arg, "--window") == 0 || std::strcmp(arg, "-window") == 0) {
       if (!setMode(Mode::Window, arg)) return false;
       if (i + 1 < argc && !IsOption(argv[i + 1])) {
@@ -157,6 +264,9 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       }
       seed = static_cast<unsigned>(v);
       recordOptions = true;
+    } else if (const Flag f = ParseSettingFlag(argc, argv, &i, &settings, error);
+               f != Flag::NotOne) {
+      if (f == Flag::Bad) return false;
     } else {
       *error = std::string("unknown option '") + arg + "' (see wingdrift --help)";
       return false;
@@ -166,8 +276,13 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
     *error = "'--present' goes with a mode that draws on the screen, not with '--record'";
     return false;
   }
-  if (fps && mode == Mode::Record) {
-    *error = "'--fps' goes with a mode that draws on the screen, not with '--record'";
+  if (settings.mix && settings.type) {
+    *error = "'--mix' and '--type' cannot be combined";
+    return false;
+  }
+  if ((fps || samples >= 0) && mode == Mode::Record) {
+    *error = std::string("'") + (fps ? "--fps" : "--samples") +
+             "' goes with a mode that draws on the screen, not with '--record'";
     return false;
   }
   if (recordOptions && mode != Mode::Record) {
@@ -178,7 +293,7 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
 }
 
 const char* UsageText() {
-  return "Usage: wingdrift [MODE]\n"
+  return "Usage: wingdrift [MODE] [SETTINGS]\n"
          "Butterflies flying over your desktop: a screen saver.\n"
          "\n"
          "Modes:\n"
@@ -203,10 +318,29 @@ const char* UsageText() {
          "                         in part are shown: auto (default), age\n"
          "                         (GLX_EXT_buffer_age), copy (GLX_MESA_copy_sub_buffer)\n"
          "                         or full (every frame drawn whole)\n"
+         "  --samples N            smooth edges with N samples per pixel (0, 2, 4, 8) in the\n"
+         "                         windows wingdrift makes; by default 4 with a graphics\n"
+         "                         card and none with software rendering, where each\n"
+         "                         sample costs CPU (recordings always use 4)\n"
          "  --help, --version\n"
+         "\n"
+         "Settings, for this run only (the stored settings are left as they are):\n"
+         "  --count N              number of butterflies, 0 to 10\n"
+         "  --butterfly-size PCT   their size in per cent, 10 to 190\n"
+         "  --speed PCT            their speed in per cent, 0 to 400\n"
+         "  --shadows, --no-shadows\n"
+         "  --mix                  a random type for each butterfly\n"
+         "  --type FILE            every butterfly of one type, such as GOT-F.bfly\n"
+         "  --background SOURCE    desktop (a picture of your desktop), picture (your\n"
+         "                         desktop's picture file) or folder (a random picture\n"
+         "                         from the picture folder)\n"
+         "  --folder DIR           the picture folder\n"
+         "  --detail 0|1|2         background detail: 512, 1024, or the picture's own size\n"
+         "  --main-monitor-only    draw on the primary monitor only\n"
          "\n"
          "To use it with XScreenSaver, add this line to the programs in ~/.xscreensaver:\n"
          "  GL: wingdrift --root\n"
          "\n"
-         "Settings live in ~/.config/wingdrift/qvWingdrift.plist.\n";
+         "Settings live in ~/.config/wingdrift/qvWingdrift.plist; change them with\n"
+         "wingdrift-settings, a window with a live preview.\n";
 }

@@ -15,6 +15,12 @@
 //   --present auto|age|copy|full with any mode that draws on the screen: how
 //                                 frames drawn in part are shown (see
 //                                 PresentPath; auto unless given)
+//   --samples N with --window, --preview or full screen: multisampling
+//   Settings for this run only, with any mode (XScreenSaver's settings
+//   dialog passes its controls so; never stored): --count N,
+//   --butterfly-size PCT, --speed PCT, --shadows | --no-shadows,
+//   --mix | --type FILE, --background desktop|picture|folder, --folder DIR,
+//   --detail 0|1|2, --main-monitor-only
 //
 // Window ids are hexadecimal ("0x...") or decimal, as XScreenSaver writes
 // them; the single-dash spellings XScreenSaver's hacks take (-root,
@@ -22,6 +28,7 @@
 #include <optional>
 #include <string>
 
+#include "host/SettingsOverrides.h"
 #include "platform/OpenGLContext.h"
 
 struct CommandLine {
@@ -37,6 +44,8 @@ struct CommandLine {
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
   PresentPath present = PresentPath::Auto;  // --present
+  int samples = -1;                 // --samples: multisampling per pixel; -1: as the renderer suits
+  SettingsOverrides settings;       // settings flags
 
   // Reads argv[1..argc-1]. False with a one-line reason in `error` (no
   // program name, no newline) for an unknown option, a missing or malformed

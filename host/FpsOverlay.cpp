@@ -36,6 +36,9 @@ constexpr Glyph kGlyphs[] = {
     {'o', {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E}},
     {'a', {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F}},
     {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'x', {0x00, 0x00, 0x11, 0x0A, 0x04, 0x0A, 0x11}},
+    {'f', {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08}},
 };
 
 constexpr int kScale = 2;                    // screen pixels per font pixel
@@ -44,6 +47,7 @@ constexpr int kLineHeight = 10 * kScale;     // pixels from one baseline to the 
 constexpr int kMargin = 6;                   // pixels from the view's corner to the panel
 constexpr int kPadding = 4;                  // pixels from the panel's edge to the text
 constexpr int kColumns = 12;                 // characters the panel is wide enough for
+constexpr int kLines = 3;
 constexpr double kSpan = 1.0;                // s of frames each figure averages
 
 const Glyph* Find(char c) {
@@ -74,9 +78,11 @@ void FpsOverlay::Frame(double now, double cpu) {
 }
 
 std::string FpsOverlay::Text() const {
-  if (!measured) return "FPS: --\nLoad: --";
+  char aa[16] = "AA: off";
+  if (samples > 0) std::snprintf(aa, sizeof aa, "AA: %dx", samples);
+  if (!measured) return std::string("FPS: --\nLoad: --\n") + aa;
   char text[64];
-  std::snprintf(text, sizeof text, "FPS: %.1f\nLoad: %.1f%%", fps, load);
+  std::snprintf(text, sizeof text, "FPS: %.1f\nLoad: %.1f%%\n%s", fps, load, aa);
   return text;
 }
 
@@ -86,7 +92,7 @@ void FpsOverlay::Bounds(int viewWidth, int viewHeight, int rect[4]) {
   rect[1] = kMargin;
   rect[2] = kColumns * kAdvance + 2 * kPadding;
   if (rect[2] > viewWidth - kMargin) rect[2] = viewWidth > kMargin ? viewWidth - kMargin : 0;
-  rect[3] = 2 * kLineHeight + 2 * kPadding;
+  rect[3] = kLines * kLineHeight + 2 * kPadding;
 }
 
 void FpsOverlay::Draw(int viewWidth, int viewHeight) const {

@@ -1,8 +1,8 @@
 #pragma once
 // The frame-rate overlay XScreenSaver's GL hacks offer ("Show frame rate",
-// --fps): two lines in the bottom-left corner, the frames drawn per second
+// --fps): three lines in the bottom-left corner, the frames drawn per second
 // and the process's CPU load (CPU time over wall time, per cent of one
-// core), refreshed once a second. Counting is plain arithmetic; only Draw
+// core), refreshed once a second, and the multisampling drawn with. Counting is plain arithmetic; only Draw
 // touches OpenGL.
 #include <string>
 
@@ -11,12 +11,14 @@ class FpsOverlay {
   double fps = 0.0;      // frames per second over the last full second
   double load = 0.0;     // CPU seconds per wall second over the same span, per cent
   bool measured = false; // a full second has been counted
+  int samples = 0;       // multisample samples per pixel of the view; 0: none
 
   // One drawn frame at wall time `now` with the process's CPU time `cpu`
   // (both seconds, any origin, each rising).
   void Frame(double now, double cpu);
 
-  // "FPS: 59.9" and "Load: 12.3%", or dashes before the first second.
+  // "FPS: 59.9", "Load: 12.3%" (dashes before the first second) and
+  // "AA: 4x" or "AA: off".
   std::string Text() const;
 
   // The overlay's rectangle in a view of the given size: left, bottom,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -20,6 +21,7 @@
 namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0;  // s
+constexpr int kRecordSamples = 4;          // multisampling of recorded frames, per pixel
 // Any start will do; a round one keeps the steps exact for longer.
 constexpr double kClockStart = 1024.0;  // s
 
@@ -51,7 +53,8 @@ int Record(const RecordOptions& options, bool quiet) {
   if (!sink) return Fail(error);
 
   OffscreenGL gl;
-  if (!gl.Create(options.width, options.height)) {
+  // A recording is watched at leisure and shared: smooth edges.
+  if (!gl.Create(options.width, options.height, kRecordSamples)) {
     return Fail("cannot create an offscreen OpenGL context: " + gl.error());
   }
   KeepGLDriversLoaded();
@@ -72,9 +75,11 @@ int Record(const RecordOptions& options, bool quiet) {
   };
   host.resourceFolder = ResourceFolder::Path();
   host.seed = options.seed;
+  host.overrides = options.settings;
 
   const long skipped = std::lround(options.start / kFrameStep);
   const long frames = skipped + std::lround(options.seconds / kFrameStep);
+  int64_t butterflies = 0;
   {
     const ViewRect frame{0, 0, static_cast<double>(options.width),
                          static_cast<double>(options.height)};
@@ -91,9 +96,13 @@ int Record(const RecordOptions& options, bool quiet) {
       view.animateOneFrame();
     }
     recording = false;
+    if (view.ssMain && view.ssMain->aquarium) butterflies = view.ssMain->aquarium->numBFlys;
   }
   if (sinkFailed) return Fail(error);
   if (!sink->Finish(&error)) return Fail(error);
-  if (!quiet) std::printf("wingdrift: recorded %s\n", sink->Describe().c_str());
+  if (!quiet) {
+    std::printf("wingdrift: recorded %s, %lld butterflies\n", sink->Describe().c_str(),
+                static_cast<long long>(butterflies));
+  }
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "host/SettingsOverrides.h"
+
 struct RecordOptions {
   std::string path;              // where the frames go (see FrameSink)
   int width = 1280;              // pixels
@@ -13,9 +15,11 @@ struct RecordOptions {
   double seconds = 5.0;          // scene time to record
   double start = 0.0;            // scene time flown, unrecorded, before the first frame
   std::optional<unsigned> seed;  // replaces the time of day as the random seed
+  SettingsOverrides settings;    // replace the stored settings for this run
 };
 
 // Records and returns the program's exit status: 0 when every frame reached
 // its output, 1 otherwise, with one line on standard error saying why. On
-// success prints where the output is, unless `quiet`.
+// success prints where the output is and how many butterflies flew, unless
+// `quiet`.
 int Record(const RecordOptions& options, bool quiet);

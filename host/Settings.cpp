@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "host/ButterflyFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "util/CString.h"
 
@@ -55,7 +56,7 @@ bool LoadSettings(SETTINGS* settings, bool* mainMonitorOnly, const char* resourc
   *mainMonitorOnly = store.boolForKey("MainMonitorOnly");
 
   CopyCString(settings->BFlyPath, resourceFolder);
-  CopyCString(settings->BFlyPath2, "");
+  CopyCString(settings->BFlyPath2, UserButterflyFolder().c_str());
 
   if (const std::optional<std::string> selected = store.stringForKey("SelectedBFly"))
     CopyCString(settings->SelectedBFlyName, selected->c_str());

@@ -13,7 +13,8 @@ inline constexpr const char* kSettingsVersion = "1.1";
 // Fills `settings` and `*mainMonitorOnly` from `store` (opened for
 // kSettingsModuleName), as a view does when it is created:
 //  - BFlyPath = `resourceFolder` (the folder of the module's own resources),
-//    BFlyPath2 = empty;
+//    BFlyPath2 = the user's butterfly folder (UserButterflyFolder; it need
+//    not exist yet);
 //  - SelectedBFlyName keeps its value when the store has no "SelectedBFly";
 //  - when the stored "version" is absent or not exactly kSettingsVersion,
 //    every stored key is overwritten with the first-run defaults and the

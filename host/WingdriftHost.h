@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "host/SettingsOverrides.h"
+
 class DesktopSource;
 class FrameClock;
 class ScreenSource;
@@ -33,6 +35,9 @@ struct WingdriftHost {
   std::optional<unsigned> seed;
   // Draw the frame-rate overlay over every frame (--fps).
   bool showFps = false;
+  // Settings of this run that replace the stored ones (command-line flags);
+  // never stored.
+  SettingsOverrides overrides;
 };
 
 // File names in the resource folder.

@@ -63,10 +63,12 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   // The record is filled even when first-run defaults could not be saved;
   // the view then simply writes them again next time.
   LoadSettings(&mySettings, &MainMonitorOnly, host_.resourceFolder.c_str(), store);
+  host_.overrides.ApplyTo(&mySettings, &MainMonitorOnly);
   TraceStart("settings loaded");
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;
+  chosenBGType_ = mySettings.BGTYPE;
   if (mySettings.BGTYPE == 0) {
     if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) {
       // Views on several screens share the reason; say it once.
@@ -107,6 +109,14 @@ int WingdriftView::MainScreenNumber() {
   const ScreenList list = host_.screens->Screens();
   const ScreenInfo* main = list.Main();
   return main != nullptr ? main->number : -1;
+}
+
+int WingdriftView::Samples() {
+  if (!MakeCurrent()) return 0;
+  GLint buffers = 0, samples = 0;
+  glGetIntegerv(GL_SAMPLE_BUFFERS, &buffers);
+  glGetIntegerv(GL_SAMPLES, &samples);
+  return buffers > 0 ? samples : 0;
 }
 
 void WingdriftView::startAnimation() {
@@ -254,6 +264,7 @@ void WingdriftView::glInit() {
   glEnable(GL_COLOR_MATERIAL);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
   glReshape();
+  fps_.samples = Samples();
 }
 
 void WingdriftView::glReshape() {

@@ -30,10 +30,12 @@
 // nothing: the frames go on, clearing to black, and one line on standard
 // error names the file or folder at fault. Main thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/FolderPanel.h"
 #include "host/FpsOverlay.h"
 #include "host/WingdriftHost.h"
 #include "platform/OpenGLContext.h"
@@ -44,6 +46,11 @@
 #include "util/DamageRegion.h"
 #include "util/SETTINGS.h"
 #include "util/Texture.h"
+
+// GTK's widget and builder types, declared as GTK declares them, so that the
+// view's users need not include GTK (only the configuration sheet uses it).
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkBuilder GtkBuilder;
 
 class WingdriftView : public ScreenSaverView {
  public:
@@ -70,6 +77,36 @@ class WingdriftView : public ScreenSaverView {
   // once per rectangle), rather than their bounding box in one pass.
   bool repaintEachRect = true;
 
+  // The configuration sheet (WingdriftViewSheet.cpp), loaded from the
+  // interface file "Wingdrift.ui" of the resource folder on the first
+  // configureSheet(). The outlets are the widgets of the same ids; they are
+  // null until the sheet is loaded.
+  std::unique_ptr<FolderPanel> openPanel;  // asks for folders; GTK's dialog unless replaced
+  GtkWidget* configureSheetWindow = nullptr;  // the sheet window (id "configureSheet")
+  GtkWidget* oSave = nullptr;                 // button
+  GtkWidget* oMainMonitorOnly = nullptr;      // check button: MainMonitorOnly
+  GtkWidget* oBFlyType = nullptr;             // combo box of the installed types' names
+  GtkWidget* oMixBFly = nullptr;              // combo box: MIXBFLY
+  GtkWidget* oMaxBFly = nullptr;              // spin button: MAX_BFLY
+  GtkWidget* oWantShadow = nullptr;           // check button: WANTSHADOW
+  GtkWidget* oBFlySize = nullptr;             // spin button: LBFLYSIZE, per cent
+  GtkWidget* oFlySpeed = nullptr;             // spin button: LFLYSPEED, per cent
+  GtkWidget* oBGType = nullptr;               // combo box: BGTYPE
+  GtkWidget* oBGPath = nullptr;               // button labelled with the picture folder
+  GtkWidget* oBGRes = nullptr;                // combo box: BGRES
+  GtkWidget* oDirectory = nullptr;            // button labelled with BFlyPath2
+  GtkWidget* oAvailableDownloads = nullptr;   // combo box of types offered for download
+  GtkWidget* oCheckDownloads = nullptr;       // button
+  GtkWidget* oProgress = nullptr;             // progress bar, 0..1
+  GtkWidget* oDownload = nullptr;             // button
+  GtkWidget* oDownloadText = nullptr;         // label: download status
+  // Called when Save or Cancel ends the sheet, with true after a save; unset,
+  // the sheet window is hidden.
+  std::function<void(bool saved)> onSheetEnded;
+  // Opens a web address in the desktop's browser; unset, GIO's default
+  // handler for the address. False when nothing could open it.
+  std::function<bool(const char* uri)> openURI;
+
   // Loads the settings, creates the OpenGL context on `window` and, with
   // background source 0, captures the main display (detail 0 in the preview,
   // else the stored detail); a capture that fails or comes out black switches
@@ -89,6 +126,31 @@ class WingdriftView : public ScreenSaverView {
   void setNeedsDisplay() override;
 
   bool hasConfigureSheet() const { return true; }
+
+  // The configuration sheet (needs GTK initialised; link wd_sheet). Loads
+  // the sheet on the first call, fills the controls from the record and
+  // returns the sheet window; null (with a line on standard error) when the
+  // interface file cannot be loaded. Before the first frame has built the
+  // scene the type pop-up is empty.
+  GtkWidget* configureSheet();
+  // Enabling rules: the type pop-up only at mix index 1, the picture-folder
+  // button only at background index 2.
+  void configureSheet_updatestates();
+  // The actions of the sheet's controls; `sender` is the control.
+  void configureSheet_update(GtkWidget* sender);      // a pop-up changed
+  void configureSheet_defaults(GtkWidget* sender);    // default values into the controls only
+  void configureSheet_bgpath(GtkWidget* sender);      // choose the picture folder
+  void configureSheet_directory(GtkWidget* sender);   // choose the butterfly data folder
+  void configureSheet_openwebsite(GtkWidget* sender); // the guide, in the browser
+  // Stores the controls' values (nothing limited to a range) and ends the
+  // sheet; a store that cannot be written keeps the sheet open and says so.
+  void configureSheet_save(GtkWidget* sender);
+  void configureSheet_cancel(GtkWidget* sender);      // ends the sheet, storing nothing
+  void configureSheet_checkdownloads(GtkWidget* sender);  // not wired yet: does nothing
+  void configureSheet_download(GtkWidget* sender);        // does nothing
+  // The web address configureSheet_openwebsite opens: the guide shipped
+  // beside the data ("../doc/wingdrift/index.html" from the resource folder).
+  std::string GuideURI() const;
   // The host does not fade the display before the saver starts.
   static bool performGammaFade() { return false; }
 
@@ -121,6 +183,8 @@ class WingdriftView : public ScreenSaverView {
   int ScreenNumber();
   // The number of the main screen; -1 when no screen is known.
   int MainScreenNumber();
+  // Multisample samples per pixel of the view's context; 0: none.
+  int Samples();
 
  private:
   // Frames of damage kept for contexts whose back buffer is older than the
@@ -139,6 +203,12 @@ class WingdriftView : public ScreenSaverView {
   bool resized_ = false;  // the size changed since the last frame was shown
   bool firstFrameShown_ = false;
   std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
-  FpsOverlay fps_;      // counted and drawn only with host_.showFps
   std::string fpsShown_;  // the frame-rate text of the last drawn frame
+  // The background source as the settings gave it, before a failed capture
+  // switched this view to source 1: the sheet shows and saves the user's
+  // choice, not this view's fallback.
+  int32_t chosenBGType_ = 0;
+  // Owns the sheet's builder and window; released by the sheet's code.
+  std::shared_ptr<GtkBuilder> sheetBuilder_;
+  FpsOverlay fps_;  // counted and drawn only with host_.showFps
 };

@@ -13,6 +13,7 @@
 #include "host/WingdriftView.h"
 #include "platform/DesktopPicture.h"
 #include "platform/GLDriverPin.h"
+#include "platform/GLXPixelFormat.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ResourceFolder.h"
 #include "platform/RunLoop.h"
@@ -29,6 +30,7 @@ constexpr int kDefaultWindowHeight = 720;
 constexpr int kPreviewWidth = 400;
 constexpr int kPreviewHeight = 300;
 constexpr double kMapWaitSeconds = 2.0;
+constexpr int kHardwareSamples = 4;  // multisampling on a graphics card, per pixel
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "wingdrift: %s\n", message.c_str());
@@ -103,6 +105,14 @@ int RunOnX11(const CommandLine& commandLine) {
     };
     host.resourceFolder = ResourceFolder::Path();
     host.showFps = commandLine.fps;
+    host.overrides = commandLine.settings;
+
+    // Multisampling is cheap on a graphics card; with software rendering
+    // every sample is drawn by the CPU, so there it is off unless asked for.
+    const GLXPixelFormat::Renderer renderer =
+        GLXPixelFormat::QueryRenderer(display, DefaultScreen(display));
+    const int samples =
+        commandLine.samples >= 0 ? commandLine.samples : (renderer.software ? 0 : kHardwareSamples);
 
     std::vector<std::unique_ptr<X11Window>> windows;
     std::string error;
@@ -110,7 +120,7 @@ int RunOnX11(const CommandLine& commandLine) {
     switch (mode) {
       case CommandLine::Mode::FullScreen:
         for (const ScreenInfo& s : screens.Screens().screens) {
-          if (auto w = X11Window::CreateFullScreen(display, s, &error)) {
+          if (auto w = X11Window::CreateFullScreen(display, s, &error, samples)) {
             windows.push_back(std::move(w));
           }
         }
@@ -123,7 +133,8 @@ int RunOnX11(const CommandLine& commandLine) {
         const int height = preview ? kPreviewHeight
                                    : (commandLine.height > 0 ? commandLine.height
                                                              : kDefaultWindowHeight);
-        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error)) {
+        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error,
+                                               samples)) {
           windows.push_back(std::move(w));
         }
         break;
@@ -160,6 +171,13 @@ int RunOnX11(const CommandLine& commandLine) {
         break;
       }
       slots.push_back(std::move(slot));
+    }
+    if (commandLine.fps && !slots.empty()) {
+      std::fprintf(stderr, "wingdrift: renderer \"%s\" (%s): %d samples per pixel%s\n",
+                   renderer.name.empty() ? "unnamed" : renderer.name.c_str(),
+                   renderer.software ? "software" : "hardware", slots.front().view->Samples(),
+                   renderer.software && commandLine.samples < 0 ? " (--samples 4 smooths edges)"
+                                                                : "");
     }
     windows.clear();
     KeepGLDriversLoaded();

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Record: {
       RecordOptions options;
       options.path = commandLine.recordPath;
+      options.settings = commandLine.settings;
       if (commandLine.width > 0) {
         options.width = commandLine.width;
         options.height = commandLine.height;

@@ -1,7 +1,10 @@
 #include "platform/GLXPixelFormat.h"
 
+#include <GL/glxext.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -22,6 +25,9 @@ bool FromConfig(Display* display, GLXFBConfig config, GLXPixelFormat* out) {
   out->doubleBuffer = ConfigAttrib(display, config, GLX_DOUBLEBUFFER) != 0;
   out->depthBits = ConfigAttrib(display, config, GLX_DEPTH_SIZE);
   out->alphaBits = ConfigAttrib(display, config, GLX_ALPHA_SIZE);
+  out->samples = ConfigAttrib(display, config, GLX_SAMPLE_BUFFERS) != 0
+                     ? ConfigAttrib(display, config, GLX_SAMPLES)
+                     : 0;
   return true;
 }
 
@@ -34,38 +40,69 @@ bool HaveFBConfigs(Display* display) {
 
 }  // namespace
 
-bool GLXPixelFormat::ForNewWindow(Display* display, int screen, GLXPixelFormat* out) {
+bool GLXPixelFormat::ForNewWindow(Display* display, int screen, GLXPixelFormat* out,
+                                  int samples) {
   if (display == nullptr || out == nullptr || !HaveFBConfigs(display)) return false;
   const int defaultDepth = DefaultDepth(display, screen);
   GLXFBConfig fallback = nullptr;
-  for (const int alpha : {8, 0}) {
-    const int attribs[] = {GLX_X_RENDERABLE, True,
-                           GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                           GLX_RENDER_TYPE, GLX_RGBA_BIT,
-                           GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,
-                           GLX_RED_SIZE, 8,
-                           GLX_GREEN_SIZE, 8,
-                           GLX_BLUE_SIZE, 8,
-                           GLX_ALPHA_SIZE, alpha,
-                           GLX_DEPTH_SIZE, 16,
-                           GLX_DOUBLEBUFFER, True,
-                           None};
-    int count = 0;
-    GLXFBConfig* configs = glXChooseFBConfig(display, screen, attribs, &count);
-    if (configs == nullptr) continue;
-    // glXChooseFBConfig sorts non-slow configurations first.
-    GLXFBConfig chosen = nullptr;
-    for (int i = 0; i < count && chosen == nullptr; ++i) {
-      XVisualInfo* vi = glXGetVisualFromFBConfig(display, configs[i]);
-      if (vi == nullptr) continue;
-      if (vi->depth == defaultDepth) chosen = configs[i];
-      XFree(vi);
+  // The most samples up to the wish that GLX offers, then none.
+  for (int s = std::max(samples, 0); s >= 0; s = s > 2 ? s / 2 : s - 2) {
+    for (const int alpha : {8, 0}) {
+      const int attribs[] = {GLX_X_RENDERABLE, True,
+                             GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                             GLX_RENDER_TYPE, GLX_RGBA_BIT,
+                             GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,
+                             GLX_RED_SIZE, 8,
+                             GLX_GREEN_SIZE, 8,
+                             GLX_BLUE_SIZE, 8,
+                             GLX_ALPHA_SIZE, alpha,
+                             GLX_DEPTH_SIZE, 16,
+                             GLX_DOUBLEBUFFER, True,
+                             GLX_SAMPLE_BUFFERS, s > 0 ? 1 : 0,
+                             GLX_SAMPLES, s,
+                             None};
+      int count = 0;
+      GLXFBConfig* configs = glXChooseFBConfig(display, screen, attribs, &count);
+      if (configs == nullptr) continue;
+      // glXChooseFBConfig sorts non-slow configurations first, and fewer
+      // samples before more.
+      GLXFBConfig chosen = nullptr;
+      for (int i = 0; i < count && chosen == nullptr; ++i) {
+        XVisualInfo* vi = glXGetVisualFromFBConfig(display, configs[i]);
+        if (vi == nullptr) continue;
+        if (vi->depth == defaultDepth) chosen = configs[i];
+        XFree(vi);
+      }
+      if (fallback == nullptr && count > 0 && s == 0) fallback = configs[0];
+      XFree(configs);
+      if (chosen != nullptr) return FromConfig(display, chosen, out);
     }
-    if (fallback == nullptr && count > 0) fallback = configs[0];
-    XFree(configs);
-    if (chosen != nullptr) return FromConfig(display, chosen, out);
   }
   return fallback != nullptr && FromConfig(display, fallback, out);
+}
+
+GLXPixelFormat::Renderer GLXPixelFormat::QueryRenderer(Display* display, int screen) {
+  Renderer r;
+  if (display == nullptr) return r;
+  const char* extensions = glXQueryExtensionsString(display, screen);
+  if (extensions == nullptr || std::strstr(extensions, "GLX_MESA_query_renderer") == nullptr) {
+    return r;
+  }
+  const auto queryInteger = reinterpret_cast<PFNGLXQUERYRENDERERINTEGERMESAPROC>(
+      glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXQueryRendererIntegerMESA")));
+  const auto queryString = reinterpret_cast<PFNGLXQUERYRENDERERSTRINGMESAPROC>(
+      glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXQueryRendererStringMESA")));
+  unsigned accelerated = 1;
+  if (queryInteger != nullptr &&
+      queryInteger(display, screen, 0, GLX_RENDERER_ACCELERATED_MESA, &accelerated)) {
+    r.software = accelerated == 0;
+  }
+  if (queryString != nullptr) {
+    if (const char* name = queryString(display, screen, 0, GLX_RENDERER_DEVICE_ID_MESA)) {
+      r.name = name;
+    }
+  }
+  return r;
 }
 
 bool GLXPixelFormat::ForVisual(Display* display, int screen, VisualID visualId,
@@ -114,6 +151,7 @@ bool GLXPixelFormat::ForVisual(Display* display, int screen, VisualID visualId,
     out->doubleBuffer = doubleBuffer != 0;
     out->depthBits = depth;
     out->alphaBits = alpha;
+    out->samples = 0;
   }
   XFree(vi);
   return usable;

@@ -3,6 +3,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #ifndef EGL_PLATFORM_SURFACELESS_MESA
@@ -11,7 +12,7 @@
 
 OffscreenGL::~OffscreenGL() { Destroy(); }
 
-bool OffscreenGL::Create(int width, int height) {
+bool OffscreenGL::Create(int width, int height, int samples) {
   Destroy();
   auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
       eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -25,14 +26,23 @@ bool OffscreenGL::Create(int width, int height) {
     display_ = EGL_NO_DISPLAY;
     return false;
   }
-  const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                  EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                  EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                  EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8,
-                                  EGL_NONE};
   EGLConfig config = nullptr;
   EGLint count = 0;
-  if (!eglChooseConfig(display_, configAttribs, &config, 1, &count) || count < 1) {
+  // The most samples up to the wish that the driver offers (Mesa: 4 or none).
+  for (int s = std::max(samples, 0); s >= 0 && count < 1; s = s > 2 ? s / 2 : s - 2) {
+    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+                                    EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                    EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+                                    EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8,
+                                    EGL_SAMPLE_BUFFERS, s > 0 ? 1 : 0, EGL_SAMPLES, s,
+                                    EGL_NONE};
+    if (!eglChooseConfig(display_, configAttribs, &config, 1, &count)) count = 0;
+  }
+  EGLint chosenSamples = 0;
+  if (count > 0 && eglGetConfigAttrib(display_, config, EGL_SAMPLES, &chosenSamples)) {
+    samples_ = chosenSamples;
+  }
+  if (count < 1) {
     error_ = "no EGL pbuffer config with desktop OpenGL";
     Destroy();
     return false;
@@ -77,6 +87,7 @@ void OffscreenGL::Destroy() {
   context_ = EGL_NO_CONTEXT;
   surface_ = EGL_NO_SURFACE;
   width_ = height_ = 0;
+  samples_ = 0;
 }
 
 std::vector<uint8_t> OffscreenGL::ReadPixels() const {

@@ -16,14 +16,18 @@ class OffscreenGL {
   OffscreenGL& operator=(const OffscreenGL&) = delete;
 
   // Creates the context with an RGBA8 colour, 24-bit depth and 8-bit stencil
-  // pbuffer of the given size and makes it current. On failure `error` says
-  // why and nothing is left current.
-  bool Create(int width, int height);
+  // pbuffer of the given size and makes it current. With `samples` above 0
+  // the pbuffer is multisampled with that many samples where the driver
+  // offers them, else with the most it offers below that, else none
+  // (samples() tells); reading pixels resolves the samples. On failure
+  // `error` says why and nothing is left current.
+  bool Create(int width, int height, int samples = 0);
   void Destroy();
   bool MakeCurrent();
 
   int width() const { return width_; }
   int height() const { return height_; }
+  int samples() const { return samples_; }  // samples per pixel, 0: not multisampled
   const std::string& error() const { return error_; }
 
   // Reads the colour buffer as RGBA rows, bottom row first (glReadPixels).
@@ -35,5 +39,6 @@ class OffscreenGL {
   EGLSurface surface_ = EGL_NO_SURFACE;
   int width_ = 0;
   int height_ = 0;
+  int samples_ = 0;
   std::string error_;
 };

@@ -15,6 +15,8 @@ struct Watched {
 };
 
 bool gInstalled = false;
+int (*gPrevious)(Display*, XErrorEvent*) = nullptr;
+bool gPassOn = false;
 std::vector<Watched> gWatched;
 X11Errors::Trap* gTrap = nullptr;
 
@@ -41,6 +43,7 @@ struct X11ErrorsAccess {
         return 0;
       }
     }
+    if (gPassOn && gPrevious != nullptr) return gPrevious(display, event);
     char text[256] = "";
     XGetErrorText(display, event->error_code, text, sizeof text);
     std::fprintf(stderr, "wingdrift: X error: %s (request %d.%d, resource 0x%lx)\n", text,
@@ -52,7 +55,12 @@ struct X11ErrorsAccess {
 void X11Errors::Install() {
   if (gInstalled) return;
   gInstalled = true;
-  XSetErrorHandler(X11ErrorsAccess::OnError);
+  gPrevious = XSetErrorHandler(X11ErrorsAccess::OnError);
+}
+
+void X11Errors::PassOthersOn() {
+  Install();
+  gPassOn = true;
 }
 
 void X11Errors::Watch(unsigned long window) {

@@ -9,7 +9,9 @@
 //  - for a watched window, marks the window lost when the error is
 //    BadWindow, BadDrawable or an extension's error (GLX reports a vanished
 //    drawable that way) naming it, and swallows it;
-//  - otherwise prints one line to standard error and carries on.
+//  - otherwise prints one line to standard error and carries on, or, after
+//    PassOthersOn(), hands the error to the handler that was in place before
+//    (a toolkit's, whose own error traps then keep working).
 // Main thread only.
 
 // Avoids including Xlib here; Display is Xlib's connection type.
@@ -20,6 +22,10 @@ class X11Errors {
  public:
   // Installs the handler once; later calls do nothing.
   static void Install();
+  // Installs the handler in front of the one in place now (call after the
+  // toolkit opened its display); errors the handler does not take go to
+  // that one.
+  static void PassOthersOn();
   static void Watch(unsigned long window);
   static void Unwatch(unsigned long window);
   // An error showed that the watched `window` no longer exists.

@@ -30,17 +30,19 @@ X11Window::X11Window(Display* display, Window id, Kind kind, const GLXPixelForma
 }
 
 std::unique_ptr<X11Window> X11Window::CreateFullScreen(Display* display, const ScreenInfo& monitor,
-                                                       std::string* error) {
-  return Create(display, Kind::FullScreen, monitor.x, monitor.y, monitor.width, monitor.height,
-                nullptr, error);
+                                                       std::string* error, int samples) {
+  return Create(display, Kind::FullScreen, samples, monitor.x, monitor.y, monitor.width,
+                monitor.height, nullptr, error);
 }
 
 std::unique_ptr<X11Window> X11Window::CreateWindowed(Display* display, int width, int height,
-                                                     const char* title, std::string* error) {
-  return Create(display, Kind::Windowed, 0, 0, width, height, title, error);
+                                                     const char* title, std::string* error,
+                                                     int samples) {
+  return Create(display, Kind::Windowed, samples, 0, 0, width, height, title, error);
 }
 
-std::unique_ptr<X11Window> X11Window::Create(Display* display, Kind kind, int x, int y, int width,
+std::unique_ptr<X11Window> X11Window::Create(Display* display, Kind kind, int samples, int x, int y,
+                                             int width,
                                              int height, const char* title, std::string* error) {
   if (display == nullptr) {
     SetError(error, "no X display");
@@ -53,7 +55,7 @@ std::unique_ptr<X11Window> X11Window::Create(Display* display, Kind kind, int x,
   X11Errors::Install();
   const int screen = DefaultScreen(display);
   GLXPixelFormat format;
-  if (!GLXPixelFormat::ForNewWindow(display, screen, &format)) {
+  if (!GLXPixelFormat::ForNewWindow(display, screen, &format, samples)) {
     SetError(error, "GLX offers no double-buffered RGB visual with a depth buffer");
     return nullptr;
   }

@@ -30,11 +30,14 @@ class X11Window final : public ViewWindow {
   enum class Kind { FullScreen, Windowed, Adopted };
 
   // Each factory returns null with the reason in `error` (when not null).
+  // The windows we create are multisampled with up to `samples` samples per
+  // pixel where GLX offers them (see GLXPixelFormat::ForNewWindow).
   static std::unique_ptr<X11Window> CreateFullScreen(Display* display, const ScreenInfo& monitor,
-                                                     std::string* error);
+                                                     std::string* error, int samples = 0);
   // `title` also names the window class ("wingdrift", "Wingdrift").
   static std::unique_ptr<X11Window> CreateWindowed(Display* display, int width, int height,
-                                                   const char* title, std::string* error);
+                                                   const char* title, std::string* error,
+                                                   int samples = 0);
   static std::unique_ptr<X11Window> Adopt(Display* display, Window id, std::string* error);
   // A window id as XScreenSaver passes it (XSCREENSAVER_WINDOW, --window-id):
   // "0x" and hex digits, or decimal digits. False for anything else, for 0
@@ -79,7 +82,8 @@ class X11Window final : public ViewWindow {
 
  private:
   X11Window(Display* display, Window id, Kind kind, const GLXPixelFormat& format);
-  static std::unique_ptr<X11Window> Create(Display* display, Kind kind, int x, int y, int width,
+  static std::unique_ptr<X11Window> Create(Display* display, Kind kind, int samples, int x, int y,
+                                           int width,
                                            int height, const char* title, std::string* error);
 
   Display* display_;

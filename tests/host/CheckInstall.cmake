@@ -12,6 +12,11 @@ include(GNUInstallDirs)
 foreach(f ${CMAKE_INSTALL_BINDIR}/wingdrift
           ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/wingdrift
           ${CMAKE_INSTALL_DATADIR}/xscreensaver/config/wingdrift.xml
+          ${CMAKE_INSTALL_BINDIR}/wingdrift-settings
+          ${CMAKE_INSTALL_DATADIR}/applications/wingdrift-settings.desktop
+          ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps/wingdrift.svg
+          ${CMAKE_INSTALL_DATADIR}/wingdrift/Wingdrift.ui
+          ${CMAKE_INSTALL_DATADIR}/doc/wingdrift/index.html
           ${CMAKE_INSTALL_DATADIR}/wingdrift/qorvane.vessimots
           "${CMAKE_INSTALL_DATADIR}/wingdrift/Aqua Blue.jpg")
   if(NOT EXISTS "${PREFIX}/${f}")
@@ -21,6 +26,16 @@ endforeach()
 file(GLOB types "${PREFIX}/${CMAKE_INSTALL_DATADIR}/wingdrift/*.bfly")
 if(NOT types)
   message(FATAL_ERROR "no butterfly types in ${CMAKE_INSTALL_DATADIR}/wingdrift")
+endif()
+find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+if(DESKTOP_FILE_VALIDATE)
+  execute_process(
+    COMMAND ${DESKTOP_FILE_VALIDATE}
+            "${PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/wingdrift-settings.desktop"
+    OUTPUT_VARIABLE complaints ERROR_VARIABLE complaints RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT complaints STREQUAL "")
+    message(FATAL_ERROR "wingdrift-settings.desktop: ${complaints}")
+  endif()
 endif()
 file(READ "${PREFIX}/${CMAKE_INSTALL_DATADIR}/xscreensaver/config/wingdrift.xml" xml)
 if(NOT xml MATCHES "<command arg=\"--root\"/>")

@@ -29,7 +29,11 @@ class SettingsStoreTest : public ::testing::Test {
 
   TempDir dir_;
   ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
+  ScopedEnv data_{"XDG_DATA_HOME", "/xdg/data"};
 };
+
+// The user's butterfly folder under XDG_DATA_HOME; not created by loading.
+constexpr const char* kUserTypes = "/xdg/data/wingdrift/butterflies";
 
 void ExpectFirstRunRecord(const SETTINGS& s, bool mainMonitorOnly) {
   EXPECT_FALSE(mainMonitorOnly);
@@ -69,7 +73,7 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty)
     ExpectFirstRunRecord(s, mainOnly);
     EXPECT_STREQ(s.SelectedBFlyName, "") << "the flock falls back to the first type it finds";
     EXPECT_STREQ(s.BFlyPath, kResources);
-    EXPECT_STREQ(s.BFlyPath2, "");
+    EXPECT_STREQ(s.BFlyPath2, kUserTypes);
   }
   // The defaults reached the disk.
   ScreenSaverDefaults reread(kSettingsModuleName);
@@ -215,7 +219,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryKeyButVersionAndTheRuntimeFields) {
   EXPECT_EQ(loaded.SelectedBFly, 0);
   EXPECT_STREQ(loaded.SelectedBFlyName, "Blue.bfly");
   EXPECT_STREQ(loaded.BFlyPath, kResources);
-  EXPECT_STREQ(loaded.BFlyPath2, "");
+  EXPECT_STREQ(loaded.BFlyPath2, kUserTypes);
 
   // Saving never writes the version: a store saved from scratch still loads
   // as a first run.

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -194,6 +195,7 @@ class ProgramTest : public ::testing::Test {
   ChildProcess::Env Env(const std::string& display = "") const {
     ChildProcess::Env env = {{"XDG_CONFIG_HOME", config_.path()},
                              {"HOME", home_.path()},
+                             {"XDG_DATA_HOME", config_.File("data")},
                              {"XSCREENSAVER_WINDOW", std::nullopt}};
     if (display.empty()) {
       env.push_back({"DISPLAY", std::nullopt});
@@ -206,6 +208,25 @@ class ProgramTest : public ::testing::Test {
   TempDir config_;
   TempDir home_;
 };
+
+// XScreenSaver's settings page passes settings as flags: they hold for the
+// run and never reach the store.
+TEST_F(ProgramTest, SettingsFlagsHoldForOneRunOnly) {
+  const std::string storePath = config_.File("wingdrift/qvWingdrift.plist");
+  std::ifstream before(storePath, std::ios::binary);
+  const std::string stored((std::istreambuf_iterator<char>(before)), {});
+  ASSERT_FALSE(stored.empty());
+  TempDir out;
+  ChildProcess p;
+  ASSERT_EQ(p.Run({kProgram, "--record", out.File("f.png"), "--seconds", "0.1", "--size", "64x48",
+                   "--count", "3", "--type", "Monarch.bfly", "--no-shadows", "--detail", "0"},
+                  Env(), 60),
+            0)
+      << p.Stderr();
+  EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + out.File("f.png") + ", 3 butterflies\n");
+  std::ifstream after(storePath, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), stored);
+}
 
 TEST_F(ProgramTest, HelpVersionAndBadOptions) {
   {
@@ -241,7 +262,7 @@ TEST_F(ProgramTest, RecordsPngFolderAndClip) {
     ASSERT_EQ(p.Run({kProgram, "--record", png, "--seconds", "1", "--size", "320x180"}, Env(), 60),
               0)
         << p.Stderr();
-    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + "\n");
+    EXPECT_EQ(p.Stdout(), "wingdrift: recorded " + png + ", 10 butterflies\n");
     int w = 0, h = 0;
     const std::vector<uint8_t> rgb = DecodeRgb(png, &w, &h);
     ASSERT_FALSE(rgb.empty());
@@ -463,6 +484,24 @@ TEST_F(XProgramTest, WindowShowsTheDesktopTheRightWayUpWithButterflies) {
   EXPECT_EQ(static_cast<pid_t>(*reinterpret_cast<long*>(data)), p.pid());
   XFree(data);
   ExpectQuietExitOn(p, SIGTERM);
+}
+
+// Xvfb draws with Mesa's software renderer: no multisampling unless asked
+// for, and --fps says which.
+TEST_F(XProgramTest, MultisamplingAsTheRendererSuitsOrAsAsked) {
+  for (const auto& [extra, said] :
+       {std::pair<std::vector<std::string>, std::string>{{}, "(software): 0 samples per pixel "
+                                                             "(--samples 4 smooths edges)\n"},
+        {{"--samples", "4"}, "(software): 4 samples per pixel\n"}}) {
+    std::vector<std::string> argv = {kProgram, "--window", "160x120", "--fps"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(argv, Env(server_.name())));
+    EXPECT_TRUE(WaitFor(10, [&] { return p.Stderr().find(said) != std::string::npos; }))
+        << p.Stderr();
+    p.Signal(SIGTERM);
+    EXPECT_TRUE(p.Wait(5));
+  }
 }
 
 TEST_F(XProgramTest, FullScreenEndsOnPointerMotionOrKey) {

@@ -155,6 +155,9 @@ class ViewTest : public GLTest {
 
   TempDir config_;
   ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
+  // The user's butterfly folder: the views' second folder of types.
+  const std::string userTypes_ = config_.File("data") + "/wingdrift/butterflies";
+  ScopedEnv dataHome_{"XDG_DATA_HOME", config_.File("data").c_str()};
   ManualClock clock_{0.0};
   PictureDesktop desktop_;
   FixedScreens screens_;
@@ -412,7 +415,7 @@ TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
     view->animateOneFrame();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "wingdrift: no butterflies could be set up from \"" + folder.path() +
-                       "/\" (No BFly Data Found!); drawing nothing\n");
+                       "/\" or \"" + userTypes_ + "\" (No BFly Data Found!); drawing nothing\n");
     clock_.now += 0.02;
     view->animateOneFrame();
     EXPECT_TRUE(AllBlack());

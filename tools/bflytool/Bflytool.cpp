@@ -13,6 +13,9 @@ const char* const kUsage =
     "  bflytool pack DIR -o OUT.bfly [--force]\n"
     "  bflytool unpack FILE DIR [--force]\n"
     "  bflytool preview FILE -o SHEET.png [--size S] [--cell PIXELS] [--force]\n"
+    "  bflytool catalogue OUTDIR TYPE.bfly... [--force]\n"
+    "  bflytool list SERVER [--into DIR] [--timeout S]\n"
+    "  bflytool download SERVER NAME [--into DIR] [--timeout S]\n"
     "RULE: opaque, key or brightness. FILE: a \".bfly\" type or a \"QORF\" resource pack.\n";
 
 }  // namespace
@@ -29,6 +32,9 @@ int RunBflytool(const std::vector<std::string>& args, std::ostream& out, std::os
   if (command == "pack") return PackCommand(rest, out, err);
   if (command == "unpack") return UnpackCommand(rest, out, err);
   if (command == "preview") return PreviewCommand(rest, out, err);
+  if (command == "catalogue") return CatalogueCommand(rest, out, err);
+  if (command == "list") return ListCommand(rest, out, err);
+  if (command == "download") return DownloadCommand(rest, out, err);
   err << "bflytool: unknown command \"" << command << "\" (try bflytool --help)\n";
   return 2;
 }

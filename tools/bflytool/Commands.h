@@ -9,3 +9,6 @@ int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std
 int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int UnpackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CatalogueCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int ListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int DownloadCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -69,7 +69,8 @@ void MessageCapture::Clear() {
 OffscreenGL* ToolGL(int width, int height, std::string* error) {
   static OffscreenGL& gl = *new OffscreenGL;
   if (gl.width() >= width && gl.height() >= height && gl.MakeCurrent()) return &gl;
-  if (gl.Create(std::max(width, gl.width()), std::max(height, gl.height()))) return &gl;
+  // Previews are looked at closely: smooth edges.
+  if (gl.Create(std::max(width, gl.width()), std::max(height, gl.height()), 4)) return &gl;
   *error = "no offscreen OpenGL context: " + gl.error();
   return nullptr;
 }

@@ -34,8 +34,11 @@ constexpr Columns kHeadCols{184, 216};
 constexpr Columns kLimbCols{224, 248};
 
 // Colour of the texels no mapping reaches in a colour-keyed texture; also the
-// first pixel of the file, which the alpha rule takes as the key.
-const Rgb kKeyColour = HexRgb(0x01FE03);
+// first pixel of the file, which the alpha rule takes as the key. Near
+// black: with multisampling, a pixel a thin part only partly covers samples
+// the texture at the pixel's centre, beyond the part's own texels, and a dark
+// key blends into the dark bodies and wing borders there.
+const Rgb kKeyColour = HexRgb(0x050403);
 
 // Wing-plane offsets (model units, along x) that keep the forewing above the
 // hindwing on the upper side and below it on the under side without

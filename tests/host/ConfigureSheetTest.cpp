@@ -1,0 +1,345 @@
+// The configuration sheet through its real GTK widgets on a private Xvfb,
+// driven as the user drives it (clicks, typed text, chosen items), with the
+// view drawing offscreen and the settings in a store of the test's own.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/Settings.h"
+#include "host/WingdriftView.h"
+#include "platform/ManualClock.h"
+#include "platform/OffscreenWindow.h"
+#include "platform/ScreenSaverDefaults.h"
+#include "tests/support/GLTest.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XvfbServer.h"
+
+namespace {
+
+// Answers folder panels in the user's place and records what they showed.
+class AnsweringPanel final : public FolderPanel {
+ public:
+  bool ChooseFolder(GtkWidget*, const char* title, const char* startFolder,
+                    std::string* chosen) override {
+    titles.push_back(title);
+    starts.push_back(startFolder);
+    if (answer.empty()) return false;
+    *chosen = answer;
+    return true;
+  }
+  std::string answer;  // empty: the user cancels
+  std::vector<std::string> titles;
+  std::vector<std::string> starts;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::set<std::string> StoredKeys(const std::string& path) {
+  const std::string xml = ReadFile(path);
+  std::set<std::string> keys;
+  const std::regex key("<key>([^<]*)</key>");
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), key); it != std::sregex_iterator();
+       ++it) {
+    keys.insert((*it)[1]);
+  }
+  return keys;
+}
+
+void Pump() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+void Click(GtkWidget* button) {
+  gtk_button_clicked(GTK_BUTTON(button));
+  Pump();
+}
+
+void Choose(GtkWidget* combo, int index) {
+  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
+  Pump();
+}
+
+void Type(GtkWidget* field, const char* text) {
+  gtk_entry_set_text(GTK_ENTRY(field), text);
+  Pump();
+}
+
+bool Sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != FALSE; }
+
+int Items(GtkWidget* combo) {
+  return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
+}
+
+// A widget of the sheet by its id in the interface file.
+GtkWidget* FindById(GtkWidget* root, const char* id) {
+  if (g_strcmp0(gtk_buildable_get_name(GTK_BUILDABLE(root)), id) == 0) return root;
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  GtkWidget* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) {
+    found = FindById(GTK_WIDGET(c->data), id);
+  }
+  g_list_free(children);
+  return found;
+}
+
+std::string Title(GtkWidget* button) { return gtk_button_get_label(GTK_BUTTON(button)); }
+
+class ConfigureSheetTest : public GLTest {
+ protected:
+  static void SetUpTestSuite() {
+    if (!XvfbServer::Available()) return;
+    server_ = new XvfbServer;
+    if (!server_->Start(1024, 768)) return;
+    setenv("DISPLAY", server_->name().c_str(), 1);
+    // No session bus: the toolkit's settings stay in memory, and no
+    // accessibility bridge is looked for.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    gtkReady_ = gtk_init_check(nullptr, nullptr) != FALSE;
+  }
+  static void TearDownTestSuite() {
+    gtkReady_ = false;
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    GLTest::SetUp();
+    if (!gtkReady_) GTEST_SKIP() << "no Xvfb for GTK";
+    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
+    if (!std::filesystem::exists(data_ + "Wingdrift.ui") ||
+        !std::filesystem::exists(data_ + kResourceFileName)) {
+      GTEST_SKIP() << "the build has not generated its data in " << data_;
+    }
+    host_.clock = &clock_;
+    host_.resourceFolder = data_;
+    host_.seed = 3;
+    // Stored settings of the current version, with a type of the user's.
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS record;
+    bool mainOnly = false;
+    LoadSettings(&record, &mainOnly, data_.c_str(), store);
+    store.setObject("Stored.bfly", "SelectedBFly");
+    store.setInteger(2, "BGType");
+    store.setObject(pictures_.path().c_str(), "BGPath");
+    ASSERT_TRUE(store.synchronize());
+    storePath_ = store.path();
+  }
+
+  std::unique_ptr<WingdriftView> MakeView() {
+    auto view = std::make_unique<WingdriftView>(
+        ViewRect{0, 0, kWidth, kHeight}, true,
+        std::make_unique<OffscreenWindow>(&Context(), [] {}), host_);
+    view->onSheetEnded = [this](bool saved) { ended_.push_back(saved); };
+    return view;
+  }
+
+  static inline XvfbServer* server_ = nullptr;
+  static inline bool gtkReady_ = false;
+  TempDir config_;
+  ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
+  TempDir pictures_;
+  ManualClock clock_{0.0};
+  WingdriftHost host_;
+  std::string data_;
+  std::string storePath_;
+  std::vector<bool> ended_;
+};
+
+TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndSaveKeepsTheStoredType) {
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  EXPECT_EQ(Items(view->oBFlyType), 0);
+  EXPECT_EQ(Title(view->oBGPath), pictures_.path());
+  EXPECT_TRUE(Sensitive(view->oBGPath)) << "background index 2 enables the folder button";
+  Click(view->oSave);
+  EXPECT_EQ(ended_, std::vector<bool>{true});
+  ScreenSaverDefaults store(kSettingsModuleName);
+  EXPECT_EQ(store.stringForKey("SelectedBFly").value_or(""), "Stored.bfly");
+}
+
+TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
+  auto view = MakeView();
+  view->animateOneFrame();  // builds the scene
+  ASSERT_TRUE(view->ssMain && view->ssMain->aquarium);
+  const AQUARIUM& aquarium = *view->ssMain->aquarium;
+  ASSERT_GE(aquarium.numBFlyTypes, 2);
+  ASSERT_NE(view->configureSheet(), nullptr);
+  ASSERT_EQ(Items(view->oBFlyType), aquarium.numBFlyTypes);
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBFlyType)), aquarium.selectedType);
+
+  // The enabling rules follow the pop-ups at once.
+  struct {
+    int mix, background;
+    bool typeOn, folderOn;
+  } const rules[] = {{1, 0, true, false}, {0, 2, false, true}, {1, 2, true, true},
+                     {0, 1, false, false}};
+  for (const auto& r : rules) {
+    Choose(view->oMixBFly, r.mix);
+    Choose(view->oBGType, r.background);
+    EXPECT_EQ(Sensitive(view->oBFlyType), r.typeOn) << "mix " << r.mix;
+    EXPECT_EQ(Sensitive(view->oBGPath), r.folderOn) << "background " << r.background;
+  }
+
+  Choose(view->oMixBFly, 1);
+  Choose(view->oBFlyType, 1);
+  Type(view->oMaxBFly, "25");  // above the control's range: stored as entered
+  Type(view->oBFlySize, "150");
+  Type(view->oFlySpeed, "120");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oWantShadow), FALSE);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oMainMonitorOnly), TRUE);
+  Choose(view->oBGType, 2);
+  Choose(view->oBGRes, 2);
+  Click(view->oSave);
+
+  EXPECT_EQ(StoredKeys(storePath_),
+            (std::set<std::string>{"version", "MainMonitorOnly", "SelectedBFly", "BFlySize",
+                                   "FlySpeed", "MaxBFly", "MixBFly", "WantShadow", "BGType",
+                                   "BGPath", "BGRes"}));
+  ScreenSaverDefaults store(kSettingsModuleName);
+  EXPECT_EQ(store.stringForKey("SelectedBFly").value_or(""), aquarium.bflyList[1].fileName);
+  EXPECT_EQ(store.integerForKey("MaxBFly"), 25);
+  EXPECT_EQ(store.integerForKey("BFlySize"), 150);
+  EXPECT_EQ(store.integerForKey("FlySpeed"), 120);
+  EXPECT_EQ(store.integerForKey("MixBFly"), 1);
+  EXPECT_FALSE(store.boolForKey("WantShadow"));
+  EXPECT_TRUE(store.boolForKey("MainMonitorOnly"));
+  EXPECT_EQ(store.integerForKey("BGType"), 2);
+  EXPECT_EQ(store.stringForKey("BGPath").value_or(""), pictures_.path());
+  EXPECT_EQ(store.integerForKey("BGRes"), 2);
+
+  SETTINGS next;
+  bool mainOnly = false;
+  LoadSettings(&next, &mainOnly, data_.c_str(), store);
+  EXPECT_EQ(next.MAX_BFLY, 10) << "the next start limits the number";
+}
+
+TEST_F(ConfigureSheetTest, DefaultsThenCancelStoresNothing) {
+  const std::string before = ReadFile(storePath_);
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  Type(view->oMaxBFly, "3");
+  GtkWidget* defaults = FindById(view->configureSheetWindow, "defaults");
+  ASSERT_NE(defaults, nullptr);
+  Click(defaults);
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
+  EXPECT_EQ(Title(view->oBGPath), pictures_.path()) << "the folder is not reset";
+  EXPECT_FALSE(Sensitive(view->oBGPath));
+
+  GtkWidget* cancel = FindById(view->configureSheetWindow, "cancel");
+  ASSERT_NE(cancel, nullptr);
+  Click(cancel);
+  EXPECT_EQ(ended_, std::vector<bool>{false});
+  EXPECT_EQ(ReadFile(storePath_), before);
+}
+
+TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmed) {
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  auto* panel = new AnsweringPanel;
+  view->openPanel.reset(panel);
+
+  Click(view->oBGPath);  // cancelled
+  EXPECT_EQ(Title(view->oBGPath), pictures_.path());
+  EXPECT_EQ(view->mySettings.BGPath, pictures_.path());
+  Click(view->oDirectory);  // cancelled
+  EXPECT_EQ(view->mySettings.BFlyPath2, std::string());
+  EXPECT_EQ(panel->titles, (std::vector<std::string>{
+                               "Select Folder To Load Random Background Images From",
+                               "Select BFly Data Folder"}));
+  EXPECT_EQ(panel->starts[0], pictures_.path());
+
+  TempDir chosen;
+  panel->answer = chosen.path();
+  Click(view->oBGPath);
+  Click(view->oDirectory);
+  EXPECT_EQ(Title(view->oBGPath), chosen.path());
+  EXPECT_EQ(view->mySettings.BGPath, chosen.path());
+  EXPECT_EQ(Title(view->oDirectory), chosen.path());
+  EXPECT_EQ(view->mySettings.BFlyPath2, chosen.path());
+}
+
+TEST_F(ConfigureSheetTest, GuideOpensTheGuideBuiltBesideTheData) {
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  std::vector<std::string> opened;
+  view->openURI = [&opened](const char* uri) {
+    opened.push_back(uri);
+    return true;
+  };
+  Click(FindById(view->configureSheetWindow, "guide"));
+  ASSERT_EQ(opened.size(), 1u);
+  gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
+  ASSERT_NE(path, nullptr) << opened[0];
+  EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
+  g_free(path);
+}
+
+// GTK's own dialog, answered as a user would: it opens in the current
+// folder, the user goes to another one and confirms.
+TEST_F(ConfigureSheetTest, TheRealFolderDialogAnswersWithTheChosenFolder) {
+  auto view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
+  TempDir target;
+  struct Answer {
+    std::string folder;
+    std::string title;
+    std::string startedIn;
+    int polls = 0;
+  } answer{target.path(), "", "", 0};
+  g_timeout_add(
+      50,
+      [](gpointer data) -> gboolean {
+        auto* a = static_cast<Answer*>(data);
+        GList* windows = gtk_window_list_toplevels();
+        GtkWidget* dialog = nullptr;
+        for (GList* w = windows; w != nullptr; w = w->next) {
+          if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))) {
+            dialog = GTK_WIDGET(w->data);
+          }
+        }
+        g_list_free(windows);
+        if (++a->polls > 400) return G_SOURCE_REMOVE;
+        if (dialog == nullptr) return G_SOURCE_CONTINUE;
+        // The dialog lists folders as it loads them; each step waits for that.
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+        gchar* current = gtk_file_chooser_get_current_folder(chooser);
+        const std::string folder = current != nullptr ? current : "";
+        g_free(current);
+        if (folder.empty()) return G_SOURCE_CONTINUE;
+        if (a->startedIn.empty()) {
+          a->title = gtk_window_get_title(GTK_WINDOW(dialog));
+          a->startedIn = folder;
+          gtk_file_chooser_set_current_folder(chooser, a->folder.c_str());
+          return G_SOURCE_CONTINUE;
+        }
+        if (folder != a->folder) return G_SOURCE_CONTINUE;
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        return G_SOURCE_REMOVE;
+      },
+      &answer);
+  Click(view->oBGPath);
+  EXPECT_EQ(answer.title, "Select Folder To Load Random Background Images From");
+  EXPECT_EQ(answer.startedIn, pictures_.path());
+  EXPECT_EQ(Title(view->oBGPath), target.path());
+  EXPECT_EQ(view->mySettings.BGPath, target.path());
+}
+
+}  // namespace

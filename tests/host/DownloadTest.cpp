@@ -1,0 +1,424 @@
+// Downloadable butterfly types against a real HTTP server on 127.0.0.1: the
+// catalogue check and the downloads as the settings window drives them,
+// a downloaded type flying in a recording, and bflytool's list and download
+// against hostile servers.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "butterflies/AQUARIUM.h"
+#include "host/ButterflyDownloads.h"
+#include "host/ButterflyFolder.h"
+#include "host/CatalogueLine.h"
+#include "host/DownloadServer.h"
+#include "host/Settings.h"
+#include "platform/ScreenSaverDefaults.h"
+#include "tests/host/ChildProcess.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+#include "tools/ButterflyBuilder.h"
+#include "util/CString.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kData = WINGDRIFT_BINARY_DIR "/data/";
+const std::string kTool = WINGDRIFT_BINARY_DIR "/tools/bflytool/bflytool";
+const std::string kProgram = WINGDRIFT_BINARY_DIR "/host/wingdrift";
+const std::string kServerScript = WINGDRIFT_SOURCE_DIR "/tests/host/catalogue_server.py";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file of a folder with its bytes (sub-folders by name only).
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  if (!fs::is_directory(folder)) return files;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    files[e.path().filename()] = e.is_regular_file() ? ReadAll(e.path()) : "<folder>";
+  }
+  return files;
+}
+
+// A port nothing listens on: bound, then closed.
+int ClosedPort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+const std::string kLong39 = "Longwing of the far and misty meadowsXY";  // 39 characters
+const std::string kLong45 = kLong39 + "-extra";
+const std::string kOther45 = "Another butterfly whose name runs on and on!!";
+
+// The site every test uses: `bflytool catalogue` of three shipped types and
+// a magenta one, served by tests/host/catalogue_server.py.
+class DownloadTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = new TempDir;
+    ButterflySpec magenta;
+    magenta.name = "Magenta Test";
+    magenta.colours = {{{255, 0, 255}}};
+    const std::string built = root_->Write("Magenta.bfly", ButterflyFile(magenta));
+    ChildProcess tool;
+    ASSERT_EQ(tool.Run({kTool, "catalogue", root_->File("site"), kData + "Monarch.bfly",
+                        kData + "Peacock.bfly", kData + "RedAdmiral.bfly", built},
+                       {}, 120),
+              0)
+        << tool.Stderr();
+    server_ = new ChildProcess;
+    ASSERT_TRUE(server_->Start({"python3", kServerScript, root_->path()}));
+    const double end = MonotonicSeconds() + 30;
+    while (server_->Stdout().find('\n') == std::string::npos && MonotonicSeconds() < end)
+      g_usleep(20000);
+    port_ = std::atoi(server_->Stdout().c_str());
+    ASSERT_GT(port_, 0) << server_->Stderr();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete root_;
+  }
+
+  // The base address of the site (or of another folder under the root)
+  // served in `mode`.
+  static std::string Base(const std::string& mode, const std::string& folder = "site") {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + mode + "/" + folder;
+  }
+
+  static TempDir* root_;
+  static ChildProcess* server_;
+  static int port_;
+};
+
+TempDir* DownloadTest::root_ = nullptr;
+ChildProcess* DownloadTest::server_ = nullptr;
+int DownloadTest::port_ = 0;
+
+// What a sheet would show.
+struct Shown {
+  std::vector<std::string> status;
+  std::vector<std::vector<std::string>> popUps;
+  std::vector<bool> popUpEnabled;
+  std::vector<double> progress;
+  std::vector<bool> controls;
+  std::string landed;
+
+  void Attach(ButterflyDownloads* d) {
+    d->outlets.setStatusText = [this](const std::string& t) { status.push_back(t); };
+    d->outlets.setAvailableDownloads = [this](const std::vector<std::string>& t, bool on) {
+      popUps.push_back(t);
+      popUpEnabled.push_back(on);
+    };
+    d->outlets.setProgress = [this](double p) { progress.push_back(p); };
+    d->outlets.setControlsEnabled = [this](bool on) { controls.push_back(on); };
+    d->outlets.typeLanded = [this](const std::string& path) { landed = path; };
+  }
+};
+
+// A container over the shipped types and `folder`, as the preview's is.
+std::unique_ptr<AQUARIUM> Aquarium(const std::string& folder) {
+  auto a = std::make_unique<AQUARIUM>();
+  CopyCString(a->bflyPath, kData.c_str());
+  CopyCString(a->bflyPath2, (folder + "/").c_str());
+  a->BuildBFlyList();
+  return a;
+}
+
+void RunUntilEnded(ButterflyDownloads* d) {
+  while (d->theDownload) g_main_context_iteration(nullptr, TRUE);
+}
+
+TEST(DownloadServerTest, StoreKeyOverridesTheBuiltInAddress) {
+  TempDir config;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", config.path().c_str());
+  ScreenSaverDefaults store(kSettingsModuleName);
+  EXPECT_EQ(DownloadServerAddress(store), BuiltInDownloadServer());
+  store.setObject("http://127.0.0.1:8000/", kDownloadServerKey);
+  EXPECT_EQ(DownloadServerAddress(store), "http://127.0.0.1:8000/");
+  EXPECT_EQ(CatalogueUrl(DownloadServerAddress(store)),
+            "http://127.0.0.1:8000/mac/zips/bfly/bflyTypes.plist");
+  store.setObject("", kDownloadServerKey);
+  EXPECT_EQ(DownloadServerAddress(store), "") << "an empty key turns the check off";
+  EXPECT_EQ(CatalogueUrl(""), "");
+}
+
+TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
+  TempDir installed;
+  fs::copy_file(kData + "Monarch.bfly", installed.File("Monarch.bfly"));
+  ButterflySpec longName;
+  longName.name = kLong39;
+  installed.Write("Long.bfly", ButterflyFile(longName));
+  const std::unique_ptr<AQUARIUM> aquarium = Aquarium(installed.path());
+  const std::string sha(64, 'a');
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<std::string> titles;
+    bool enabled;
+  };
+  const Case cases[] = {
+      {"three lines, the first installed",
+       {"Monarch;Monarch.bfly", "Peacock;Peacock.bfly", "Red Admiral;RedAdmiral.bfly"},
+       {"Peacock", "Red Admiral"}, true},
+      {"all installed, one by its name cut to 39", {"Monarch;x.bfly", kLong45 + ";Long.bfly"},
+       {"None"}, false},
+      {"long names cut; lines without a location or with a bad size skipped",
+       {kOther45 + ";Other.bfly", "Lonely", "Bad size;b.bfly;12k", "Sized;S.bfly;12;" + sha},
+       {kOther45.substr(0, 39), "Sized"}, true},
+      {"an empty catalogue", {}, {"None"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(root_->File("check/mac/zips/bfly/bflyTypes.plist"), FormatCatalogue(c.lines));
+    ButterflyDownloads d;
+    Shown shown;
+    shown.Attach(&d);
+    d.server = Base("ok", "check");
+    d.aquarium = [&] { return aquarium.get(); };
+    ASSERT_TRUE(d.CheckDownloads());
+    ASSERT_EQ(shown.popUps.size(), 1u);
+    EXPECT_EQ(shown.popUps[0], c.titles);
+    EXPECT_EQ(shown.popUpEnabled[0], c.enabled);
+    EXPECT_EQ(d.numDownloads, c.enabled ? c.titles.size() : 0u);
+    EXPECT_TRUE(shown.status.empty());
+    if (c.titles.back() == "Sized") {
+      EXPECT_EQ(d.downloadData[1].size, 12);
+      EXPECT_EQ(d.downloadData[1].sha256, sha);
+    }
+    // A failed check shows the error and changes nothing else.
+    const uint32_t before = d.numDownloads;
+    d.server = Base("404", "check");
+    EXPECT_FALSE(d.CheckDownloads());
+    EXPECT_EQ(shown.status, std::vector<std::string>{kConnectErrorText});
+    EXPECT_EQ(shown.popUps.size(), 1u);
+    EXPECT_EQ(d.numDownloads, before);
+  }
+}
+
+TEST_F(DownloadTest, DownloadShowsProgressLandsAndLeavesTheList) {
+  const std::string monarch = ReadAll(kData + "Monarch.bfly");
+  for (const std::string mode : {"ok", "nolength"}) {
+    SCOPED_TRACE(mode);
+    TempDir home;
+    const std::string folder = home.File("types");  // created by the download
+    const std::unique_ptr<AQUARIUM> aquarium = Aquarium(folder);
+    ButterflyDownloads d;
+    Shown shown;
+    shown.Attach(&d);
+    d.server = Base(mode);
+    d.aquarium = [&] { return aquarium.get(); };
+    ASSERT_TRUE(d.CheckDownloads());
+    ASSERT_EQ(shown.popUps.back(),
+              (std::vector<std::string>{"Monarch", "Peacock", "Red Admiral", "Magenta Test"}));
+    ASSERT_TRUE(d.StartDownload(0, folder));
+    EXPECT_EQ(shown.controls, std::vector<bool>{false});
+    RunUntilEnded(&d);
+
+    EXPECT_EQ(shown.status.back(), kDownloadCompleteText);
+    EXPECT_EQ(shown.controls, (std::vector<bool>{false, true}));
+    EXPECT_EQ(shown.landed, folder + "/Monarch.bfly");
+    EXPECT_EQ(Snapshot(folder), (std::map<std::string, std::string>{{"Monarch.bfly", monarch}}));
+    EXPECT_EQ(shown.popUps.back(),
+              (std::vector<std::string>{"Peacock", "Red Admiral", "Magenta Test"}))
+        << "the fresh check after the download";
+    ASSERT_GE(shown.status.size(), 2u);
+    const std::string& lastProgress = shown.status[shown.status.size() - 2];
+    if (std::string(mode) == "ok") {
+      EXPECT_EQ(d.expectedBytes, static_cast<int64_t>(monarch.size()));
+      EXPECT_EQ(lastProgress, "Downloading, Please Wait: 100.00% Complete\n");
+      EXPECT_EQ(shown.progress.back(), 100.0);
+    } else {
+      EXPECT_LT(d.expectedBytes, 1);
+      EXPECT_EQ(lastProgress, "Downloading, Please Wait: " + std::to_string(monarch.size()) +
+                                  " bytes received\n");
+      EXPECT_EQ(shown.progress, std::vector<double>{0.0}) << "the bar is not moved";
+    }
+  }
+}
+
+// The 8-bit colour of an image pixel counts as the magenta type's wing.
+bool Magenta(const guint8* p) { return p[0] > 90 && p[2] > 90 && p[1] * 2 < std::min(p[0], p[2]); }
+
+int MagentaPixels(const std::string& png) {
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(png.c_str(), nullptr);
+  if (pixbuf == nullptr) return 0;
+  int count = 0;
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);
+  for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y)
+    for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x)
+      count += Magenta(pixels + y * stride + x * channels);
+  g_object_unref(pixbuf);
+  return count;
+}
+
+// Frames of a recording (a folder of PNGs) that show magenta wings; the
+// busiest one is copied to `busiest`.
+int MagentaFrames(const std::string& folder, const std::string& busiest) {
+  int frames = 0, most = 0;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const int n = MagentaPixels(e.path());
+    frames += n > 20;
+    if (n > most) {
+      most = n;
+      fs::copy_file(e.path(), busiest, fs::copy_options::overwrite_existing);
+    }
+  }
+  return frames;
+}
+
+TEST_F(DownloadTest, DownloadedTypeFliesAtTheNextStart) {
+  TempDir config, data, out;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", config.path().c_str());
+  const ScopedEnv dataHome("XDG_DATA_HOME", data.path().c_str());
+  {
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS s;
+    bool mainOnly = false;
+    LoadSettings(&s, &mainOnly, kData.c_str(), store);
+    ASSERT_EQ(std::string(s.BFlyPath2), data.path() + "/wingdrift/butterflies");
+    CopyCString(s.SelectedBFlyName, "Magenta.bfly");
+    s.MIXBFLY = 1;
+    s.MAX_BFLY = 10;
+    s.LBFLYSIZE = 150;
+    ASSERT_TRUE(SaveSettings(s, mainOnly, store));
+  }
+  const ChildProcess::Env env = {{"XDG_CONFIG_HOME", config.path()},
+                                 {"XDG_DATA_HOME", data.path()},
+                                 {"DISPLAY", std::nullopt}};
+  auto record = [&](const std::string& name) {
+    ChildProcess p;
+    EXPECT_EQ(p.Run({kProgram, "--record", out.File(name), "--seconds", "6", "--size", "320x240",
+                     "--seed", "7"},
+                    env, 300),
+              0)
+        << p.Stderr();
+    return MagentaFrames(out.File(name), out.File(name + ".png"));
+  };
+  EXPECT_EQ(record("before"), 0) << "the chosen type is not installed yet";
+
+  const std::unique_ptr<AQUARIUM> aquarium = Aquarium(UserButterflyFolder());
+  ButterflyDownloads d;
+  Shown shown;
+  shown.Attach(&d);
+  d.server = Base("ok");
+  d.aquarium = [&] { return aquarium.get(); };
+  ASSERT_TRUE(d.CheckDownloads());
+  ASSERT_EQ(shown.popUps.back().back(), "Magenta Test");
+  ASSERT_TRUE(d.StartDownload(3, UserButterflyFolder()));
+  RunUntilEnded(&d);
+  ASSERT_EQ(shown.landed, UserButterflyFolder() + "/Magenta.bfly") << shown.status.back();
+
+  EXPECT_GT(record("after"), 30) << "frames showing the downloaded type";
+}
+
+// bflytool list / download against servers that misbehave: each ends with
+// the error text and the data folder byte for byte as it was.
+TEST_F(DownloadTest, HostileServersChangeNothing) {
+  TempDir home;
+  const std::string folder = home.File("types");
+  fs::create_directories(folder);
+  // An older type under the name the downloads would take.
+  fs::copy_file(kData + "GOT-F.bfly", folder + "/Monarch.bfly");
+  fs::copy_file(kData + "Peacock.bfly", folder + "/Peacock.bfly");
+  const auto before = Snapshot(folder);
+
+  const std::string failed = "Download failed! Error - ";
+  const std::string url = "/mac/zips/bfly/Monarch.bfly";
+  struct Case {
+    std::string what;
+    std::string command;  // "list" or "download"
+    std::string server;
+    std::string expected;  // in the error output
+  };
+  const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  const Case cases[] = {
+      {"nothing listening", "list", closed, kConnectErrorText},
+      {"404", "list", Base("404"), kConnectErrorText},
+      {"500", "list", Base("500"), kConnectErrorText},
+      {"an HTML catalogue", "list", Base("html"), kConnectErrorText},
+      {"a binary property list", "list", Base("binary"), kConnectErrorText},
+      {"an array of numbers", "list", Base("numbers"), kConnectErrorText},
+      {"a 50 MiB catalogue", "list", Base("huge"), kConnectErrorText},
+      {"stalls mid-body", "download", Base("stall"), failed},
+      {"longer than its size", "download", Base("longer"), failed + "the server sent more than"},
+      {"shorter than its size", "download", Base("shorter"), failed + "the server sent"},
+      {"a wrong hash", "download", Base("badhash"), failed + "the file's SHA-256 is not"},
+      {"65 MiB without a stated size", "download", Base("endless"),
+       failed + "the file is larger than 67108864 bytes"},
+      {"a valid hash of junk", "download", Base("junk"), failed + "not a butterfly type"},
+      {"a name with ../", "download", Base("dotdot"),
+       failed + "the server's file name \"../escape.bfly\" is not"},
+      {"a name without .bfly", "download", Base("notbfly"),
+       failed + "the server's file name \"Monarch.exe\" is not"},
+      {"a redirect to file:///etc/passwd", "download", Base("file"), failed},
+      {"a redirect loop", "download", Base("loop"), failed},
+      {"a reset mid-body", "download", Base("reset"), failed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> argv = {kTool, c.command, c.server};
+    if (c.command == "download") argv.push_back("Monarch");
+    for (const char* a : {"--into", folder.c_str(), "--timeout", "3"}) argv.push_back(a);
+    ChildProcess p;
+    EXPECT_EQ(p.Run(argv, {}, 120), 1) << p.Stdout();
+    const std::string err = p.Stderr();
+    EXPECT_EQ(err.rfind(c.expected, 0), 0u) << err;
+    if (c.command == "download") {
+      EXPECT_NE(err.find(c.server + url), std::string::npos) << err;
+    }
+    std::string shown = err;
+    while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    for (char& ch : shown) ch = ch == '\n' ? '|' : ch;
+    std::cout << "[" << c.what << "] " << shown << "\n";
+    EXPECT_EQ(Snapshot(folder), before);
+  }
+
+  // The same server behaving: the list marks what the folder holds, and a
+  // download lands.
+  ChildProcess list;
+  EXPECT_EQ(list.Run({kTool, "list", Base("ok"), "--into", folder}, {}, 60), 0) << list.Stderr();
+  EXPECT_EQ(list.Stdout(), "Monarch\nPeacock\t(installed)\nRed Admiral\nMagenta Test\n");
+  ChildProcess download;
+  EXPECT_EQ(download.Run({kTool, "download", Base("ok"), "Red Admiral", "--into", folder}, {}, 60),
+            0)
+      << download.Stderr();
+  EXPECT_EQ(ReadAll(folder + "/RedAdmiral.bfly"), ReadAll(kData + "RedAdmiral.bfly"));
+
+  // The gallery links each type and its picture.
+  const std::string gallery = ReadAll(root_->File("site/index.html"));
+  EXPECT_NE(gallery.find("<a href=\"mac/zips/bfly/RedAdmiral.bfly\" download>"), std::string::npos);
+  EXPECT_NE(gallery.find("<img src=\"previews/RedAdmiral.png\" alt=\"Red Admiral\">"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(root_->File("site/previews/RedAdmiral.png")).substr(1, 3), "PNG");
+}
+
+}  // namespace
