@@ -52,7 +52,9 @@ bool AQUARIUM::Setup(const SETTINGS* settings) {
   // The settings bound the count from above only; no butterflies is the
   // sensible reading of a negative one.
   numBFlys = std::max<int64_t>(settings->MAX_BFLY, 0);
-  sizeFactor = static_cast<float>(static_cast<double>(settings->LBFLYSIZE) / 100.0);
+  // Limited here too: the size scales both the models and the flight.
+  sizeFactor = static_cast<float>(
+      static_cast<double>(std::clamp(settings->LBFLYSIZE, kMinBFlySize, kMaxBFlySize)) / 100.0);
 
   CopyCString(bflyPath, settings->BFlyPath, sizeof settings->BFlyPath);
   CopyCString(bflyPath2, settings->BFlyPath2, sizeof settings->BFlyPath2);
@@ -83,6 +85,10 @@ bool AQUARIUM::Setup(const SETTINGS* settings) {
 
 void AQUARIUM::Move(float speedFactor, float dt) {
   if (!bflys) return;
+  // Faster than the limit a butterfly overshoots the view between frames
+  // and never shows; not a number or negative is standing still.
+  const float maxSpeed = static_cast<float>(kMaxFlySpeed) / 100.0f;
+  speedFactor = speedFactor >= 0.0f ? (speedFactor <= maxSpeed ? speedFactor : maxSpeed) : 0.0f;
   for (int64_t i = 0; i < numBFlys; ++i) {
     ONEBFLY& bfly = bflys[i];
     if (bfly.action == ONEBFLY::kFlying || bfly.action == ONEBFLY::kLanded) {

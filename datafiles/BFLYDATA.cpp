@@ -9,6 +9,7 @@
 #include "butterflies/ONEBFLY.h"
 #include "models/MS3D.h"
 #include "util/Diagnostics.h"
+#include "util/SETTINGS.h"
 
 namespace {
 
@@ -74,7 +75,11 @@ bool BFLYDATA::Load(BFLYFILE* file, float loadSize) {
   MS3D model;
   if (!file->SeekLump(0) || !model.LoadFromFStream(&file->stream)) return false;
 
-  size = loadSize;
+  // The scale divides by (2 - size): the size factor is limited here, where
+  // it is used, whatever the caller passed.
+  const float minSize = static_cast<float>(kMinBFlySize) / 100.0f;
+  const float maxSize = static_cast<float>(kMaxBFlySize) / 100.0f;
+  size = loadSize >= minSize ? (loadSize <= maxSize ? loadSize : maxSize) : minSize;
   const double scale = file->header.modelScale / (100.0 + 100.0 * (1.0 - static_cast<double>(size)));
   model.Scale(static_cast<float>(scale));
 

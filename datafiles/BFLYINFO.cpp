@@ -26,10 +26,21 @@ bool BFLYINFO::LoadData(const char* folder, float size) {
     ERRORCLOSE("Unable to allocate memory!");
     return false;
   }
-  const bool result = data->Load(file.get(), size);
+  // Building the type (skeleton, template, instance, textures) allocates as
+  // it goes; memory that runs out fails this load instead of throwing out
+  // of it.
+  bool result = false;
+  try {
+    result = data->Load(file.get(), size);
+  } catch (const std::bad_alloc&) {
+    ERRORCLOSE("Unable to allocate memory!");
+  }
   file->Close();
   file.reset();
 
-  loaded = true;
+  // Only a type that loaded counts as loaded; a failed one is tried (and
+  // reported) again rather than passed off as ready.
+  loaded = result;
+  if (!result) data.reset();
   return result;
 }

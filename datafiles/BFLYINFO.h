@@ -16,15 +16,17 @@ class BFLYINFO {
   char fileName[kPathBytes] = {};  // name within the folder, e.g. "Gold.bfly"
   char name[kNameBytes] = {};      // display name from the header, cut to 39
   std::unique_ptr<BFLYDATA> data;  // none until loaded
-  bool loaded = false;             // loading was attempted with an opened file
+  bool loaded = false;             // the type loaded whole; `data` is ready
   uint8_t infoByte = 0;            // header byte, not interpreted
   uint32_t flags = 0;              // header flags word, not interpreted
 
   // Loads the type from `folder` joined with `fileName` at the given size
   // factor, once: true at once when `loaded` is already set. Reports
   // "Unable to load currency!" through ERRORCLOSE when the file does not
-  // open (the entry stays unloaded). Otherwise sets `loaded` and returns
-  // BFLYDATA::Load's result; a partly built type stays in `data`. Needs the
+  // open, and "Unable to allocate memory!" when memory runs out while the
+  // type is built. Otherwise returns BFLYDATA::Load's result and sets `loaded` only
+  // when it succeeded; a type that failed is released, so the next call
+  // tries again and fails again rather than reporting success. Needs the
   // OpenGL context current (textures are built).
   bool LoadData(const char* folder, float size);
 };

@@ -2,12 +2,11 @@
 
 #include <new>
 
+#include "util/RegularFile.h"
 #include "util/StreamReader.h"
 
 bool OpenLumpStream(std::ifstream& stream, const char* path, uint64_t* length) {
-  if (!path) return false;
-  stream.open(path, std::ios::in | std::ios::binary);
-  if (!stream.is_open()) return false;
+  if (!OpenRegularFile(stream, path)) return false;
   stream.seekg(0, std::ios::end);
   const std::streamoff end = stream.tellg();
   stream.seekg(0, std::ios::beg);

@@ -21,6 +21,7 @@
 #include "platform/ScreenSource.h"
 #include "scene/BackgroundPictures.h"
 #include "util/Diagnostics.h"
+#include "util/Notice.h"
 #include "util/StartupTrace.h"
 
 namespace {
@@ -70,22 +71,31 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   initialized = false;
   chosenBGType_ = mySettings.BGTYPE;
   if (mySettings.BGTYPE == 0) {
-    if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) {
-      // Views on several screens share the reason; say it once.
-      static bool said = false;
-      if (!said) std::fprintf(stderr, "wingdrift: %s\n", host_.noDesktopReason.c_str());
-      said = true;
-    }
+    // Views on several screens share the reason; Notice says it once.
+    if (host_.desktop == nullptr && !host_.noDesktopReason.empty()) Notice(host_.noDesktopReason);
     DeskTex.texID = 0;
     captureDesktop(&DeskTex.texID, Detail());
-    if (DeskTex.texID == 0) mySettings.BGTYPE = 1;
+    if (DeskTex.texID == 0) {
+      // Without any screen (an offscreen recording) there is nothing to
+      // capture by design, and nothing to tell.
+      quietDesktopPicture_ = host_.desktop == nullptr && host_.noDesktopReason.empty();
+      if (host_.desktop != nullptr) {
+        Notice("cannot show the desktop: " + captureWhy_ + "; showing the desktop picture instead");
+      }
+      mySettings.BGTYPE = 1;
+    }
     TraceStart("desktop captured");
   }
   setAnimationTimeInterval(1.0 / 60.0);
 }
 
 WingdriftView::~WingdriftView() {
-  MakeCurrent();
+  if (!MakeCurrent()) {
+    // Another view's context may be current: deleting names now would
+    // delete that view's textures. The names die with this view's context.
+    if (glView != nullptr) glView->ReleaseCurrent();
+    DeskTex.texID = 0;
+  }
   if (ssMain) {
     ssMain->Cleanup();
     ssMain.reset();
@@ -300,17 +310,38 @@ bool WingdriftView::mainSetup() {
 
   const int detail = Detail();
   const std::string fallback = host_.resourceFolder + kFallbackPictureName;
+  std::string why;
+  bool loaded = mySettings.BGTYPE == 0;  // captured when the view was created
   if (mySettings.BGTYPE == 1) {
     // Not every desktop names a picture (or there is no desktop at all, as
     // in an offscreen recording); the shipped picture stands in then.
     const std::string path = host_.desktopPicture ? host_.desktopPicture(ScreenNumber()) : "";
-    if (path.empty() || !loadPicFile(path.c_str(), &DeskTex, detail)) {
-      loadPicFile(fallback.c_str(), &DeskTex, detail);
+    if (path.empty()) {
+      why = "no desktop picture found";
+    } else if (loadPicFile(path.c_str(), &DeskTex, detail, &why)) {
+      loaded = true;
+    } else {
+      why = "the desktop picture \"" + path + "\" " + why;
     }
   } else if (mySettings.BGTYPE == 2) {
-    if (!LoadPicture(mySettings.BGPath, &DeskTex, detail)) {
-      loadPicFile(fallback.c_str(), &DeskTex, detail);
+    loaded = LoadPicture(mySettings.BGPath, &DeskTex, detail, &why);
+  }
+  if (!loaded) {
+    std::string fallbackWhy;
+    if (loadPicFile(fallback.c_str(), &DeskTex, detail, &fallbackWhy)) {
+      if (!quietDesktopPicture_) Notice(why + "; showing \"" + fallback + "\"");
+    } else {
+      Notice(why + "; the shipped picture \"" + fallback + "\" " + fallbackWhy +
+             " too; the background is black");
     }
+  }
+  // The picture's own shape, so that the scene crops it to the view instead
+  // of squeezing it.
+  if (mySettings.BGTYPE == 0) {
+    ssMain->bgAspect = captureHeight_ > 0 ? static_cast<float>(captureWidth_) / captureHeight_ : 0;
+  } else {
+    ssMain->bgAspect =
+        DeskTex.height > 0 ? static_cast<float>(DeskTex.width) / static_cast<float>(DeskTex.height) : 0;
   }
   ssMain->bgTexID = DeskTex.texID;
   TraceStart("background picture loaded");
@@ -347,11 +378,27 @@ void WingdriftView::ReportSetupFailure(const char* resourceFile, const char* mes
 
 void WingdriftView::captureDesktop(unsigned* name, int detail) {
   if (name == nullptr) return;
-  if (host_.desktop == nullptr || !MakeCurrent()) {
+  captureWidth_ = captureHeight_ = 0;
+  if (!MakeCurrent()) {
+    // Without the view's context the old name cannot be deleted safely.
     *name = 0;
+    captureWhy_ = "OpenGL cannot draw on the view";
     return;
   }
-  CaptureDesktopTexture(*host_.desktop, detail, name);
+  if (host_.desktop == nullptr) {
+    if (*name != 0) glDeleteTextures(1, name);
+    *name = 0;
+    captureWhy_ = "there is no screen to capture";
+    return;
+  }
+  // The monitor this view lies on, not the main one.
+  const ViewRect area = window() != nullptr ? window()->FrameOnRoot() : frame();
+  CaptureResult result;
+  if (CaptureDesktopTexture(*host_.desktop, area, detail, name, &result)) {
+    captureWidth_ = result.width;
+    captureHeight_ = result.height;
+  }
+  captureWhy_ = result.why;
 }
 
 uint32_t WingdriftView::getScreenMaskForFrame(const ViewRect& frame) {

@@ -114,7 +114,9 @@ class WingdriftView : public ScreenSaverView {
   // view lies, root coordinates.
   WingdriftView(const ViewRect& frame, bool isPreview, std::unique_ptr<ViewWindow> window,
                 WingdriftHost host);
-  // Releases the scene and the background with the view's context current.
+  // Releases the scene and the background with the view's context current;
+  // when it cannot be made current, no GL name is deleted (they go with the
+  // context) and no other context stays current.
   ~WingdriftView() override;
 
   void startAnimation() override;
@@ -165,8 +167,10 @@ class WingdriftView : public ScreenSaverView {
   // the scene could not be built (the background is then not loaded).
   bool mainSetup();
 
-  // Captures the main display into the texture *name (named as needed) at
-  // `detail`; *name is 0 afterwards when the capture failed or was black.
+  // Captures the monitor the view lies on into the texture *name (named as
+  // needed) at `detail`; *name is 0 afterwards when the capture failed or
+  // was black (the name it held is deleted when the view's context can be
+  // made current).
   void captureDesktop(unsigned* name, int detail);
   // The display mask (one bit per screen number) of the first screen that
   // `frame` (root coordinates) overlaps, else of the main screen; 0 when no
@@ -211,4 +215,10 @@ class WingdriftView : public ScreenSaverView {
   // Owns the sheet's builder and window; released by the sheet's code.
   std::shared_ptr<GtkBuilder> sheetBuilder_;
   FpsOverlay fps_;  // counted and drawn only with host_.showFps
+  int captureWidth_ = 0;    // the captured monitor's pixels; 0 when none
+  int captureHeight_ = 0;   // pixels
+  std::string captureWhy_;  // why the last capture failed
+  // Source 0 fell back to 1 only because there is no screen at all: the
+  // shipped picture standing in is no news.
+  bool quietDesktopPicture_ = false;
 };

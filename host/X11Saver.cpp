@@ -60,7 +60,9 @@ int RunOnX11(const CommandLine& commandLine) {
   int status = 0;
   {
     // Before the slow set-up, so that a SIGTERM meanwhile ends the program
-    // at the loop's first wait.
+    // at the loop's first wait, or within a second if set-up is not done by
+    // then (XScreenSaver never reaps a hack that outlives its signal).
+    SignalPipe::EndProcessAfterGrace(true);
     RunLoop loop(display);
     XRandRScreens screens(display);
     MonotonicClock clock;
@@ -100,8 +102,12 @@ int RunOnX11(const CommandLine& commandLine) {
       host.noDesktopReason =
           "XScreenSaver's \"Grab desktop images\" is off; showing the desktop's picture instead";
     }
-    host.desktopPicture = [&desktopPicture](int screen) {
-      return desktopPicture.PathForScreen(screen);
+    host.desktopPicture = [&desktopPicture, &screens](int screen) {
+      const ScreenList list = screens.Screens();
+      const std::string name = screen >= 0 && static_cast<size_t>(screen) < list.screens.size()
+                                   ? list.screens[static_cast<size_t>(screen)].name
+                                   : std::string();
+      return desktopPicture.PathForScreen(screen, name);
     };
     host.resourceFolder = ResourceFolder::Path();
     host.showFps = commandLine.fps;

@@ -7,8 +7,9 @@
 //    given, or 400 x 300 as a preview); q, Escape or closing it ends it;
 //  - Root: XScreenSaver's window ($XSCREENSAVER_WINDOW) or the root window;
 //  - WindowId: someone else's window, as a preview.
-// SIGTERM, SIGINT, the view's window going away and a lost X connection all
-// end the program quietly with status 0.
+// SIGTERM, SIGINT, SIGHUP, the view's window going away and a lost X
+// connection all end the program quietly with status 0; a signal ends it
+// within a second whatever it is doing, set-up included.
 #include "host/CommandLine.h"
 
 // Runs until one of the ends above; returns the exit status (0, or 1 with a

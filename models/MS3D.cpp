@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
 #include "models/Playback.h"
 #include "util/CString.h"
+#include "util/RegularFile.h"
 #include "util/Diagnostics.h"
 #include "util/StreamReader.h"
 
@@ -153,7 +155,9 @@ bool ReadModel(std::istream* stream, MS3D& m) {
 // key); a NaN time has no place in the order and is refused too.
 bool TimesRise(const std::vector<MS3D_KEYFRAME>& keys) {
   for (size_t k = 0; k < keys.size(); ++k) {
-    if (std::isnan(keys[k].time)) return false;
+    if (!std::isfinite(keys[k].time)) return false;
+    for (float p : keys[k].parameter)
+      if (!std::isfinite(p)) return false;
     if (k > 0 && keys[k].time < keys[k - 1].time) return false;
   }
   return true;
@@ -163,7 +167,16 @@ bool TimesRise(const std::vector<MS3D_KEYFRAME>& keys) {
 
 bool MS3D::LoadFromFStream(std::istream* stream) {
   MS3D model;
-  if (!ReadModel(stream, model)) {
+  // The arrays grow with the file's counts; memory that runs out is a
+  // failure of this load, not an exception out of the loader.
+  bool read = false;
+  try {
+    read = ReadModel(stream, model);
+  } catch (const std::bad_alloc&) {
+    ERRORCLOSE("Unable to allocate memory!");
+    return false;
+  }
+  if (!read) {
     ERRORCLOSE("Not a valid MS3D file!");
     return false;
   }
@@ -173,8 +186,7 @@ bool MS3D::LoadFromFStream(std::istream* stream) {
 
 bool MS3D::Load(const char* path) {
   std::ifstream file;
-  if (path) file.open(path, std::ios::binary);
-  if (!file.is_open()) {
+  if (!OpenRegularFile(file, path)) {
     ERRORCLOSE("Coun't open the damn MS3D file!");
     return false;
   }
@@ -204,8 +216,17 @@ bool MS3D::Validate() const {
       groups.size() != numGroups || materials.size() != numMaterials ||
       joints.size() != numJoints)
     return false;
+  // Infinite or NaN geometry and animation data would spread through every
+  // skinning and flight step (an infinite vertex makes an infinite landing
+  // radius; NaN bones draw nothing); the frame rate divides key times.
+  const auto finite = [](const float* values, int n) {
+    for (int i = 0; i < n; ++i)
+      if (!std::isfinite(values[i])) return false;
+    return true;
+  };
+  if (!std::isfinite(animationFPS)) return false;
   for (const MS3D_VERTEX& v : vertices)
-    if (v.boneId < -1 || v.boneId >= numJoints) return false;
+    if (v.boneId < -1 || v.boneId >= numJoints || !finite(v.vertex, 3)) return false;
   for (const MS3D_TRIANGLE& t : triangles)
     for (uint16_t index : t.vertexIndices)
       if (index >= numVertices) return false;
@@ -220,6 +241,7 @@ bool MS3D::Validate() const {
         j.keyFramesTrans.size() != j.numKeyFramesTrans)
       return false;
     if (!TimesRise(j.keyFramesRot) || !TimesRise(j.keyFramesTrans)) return false;
+    if (!finite(j.rotation, 3) || !finite(j.position, 3)) return false;
   }
   // Parents first: the skeleton pass reads each parent's matrix as already
   // computed in the same pass.

@@ -135,6 +135,7 @@ class MS3D {
 
   // Reads one model from the stream's current position and leaves the stream
   // just after the last joint record (later extension sections stay unread).
+  // "Unable to allocate memory!" through ERRORCLOSE when memory runs out.
   // The model is refused with "Not a valid MS3D file!" through ERRORCLOSE when
   // the id or version is wrong, the stream ends inside the model, a count
   // does not fit in the bytes left, an index is out of range (Validate), a
@@ -147,8 +148,9 @@ class MS3D {
   bool Load(const char* path);
   // True when every count matches its array, every vertex, triangle, material
   // and joint index is in range (-1 allowed for materials and bones), every
-  // parent name that resolves names an earlier joint, and no key track's
-  // times fall or are NaN (equal times are allowed).
+  // parent name that resolves names an earlier joint, no key track's times
+  // fall (equal times are allowed), and every vertex, joint rotation and
+  // position, key time and value and the frame rate is finite.
   bool Validate() const;
   // Multiplies vertex positions, joint positions and translation keys. Call
   // before InitialSetup, which copies the joint positions.

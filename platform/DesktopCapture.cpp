@@ -78,8 +78,10 @@ void UploadDesktopTexture(unsigned* name, int width, int height, const uint8_t* 
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   if (*name == 0) glGenTextures(1, name);
   glBindTexture(GL_TEXTURE_2D, *name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  // Stretched over the whole view with linear filtering, a repeating texture
+  // would blend the opposite edge into the outermost pixels.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -96,25 +98,27 @@ bool IsWaylandSession(const char* waylandDisplay, const char* sessionType) {
 
 namespace {
 
-bool Fail(unsigned* name) {
+bool Fail(unsigned* name, CaptureResult* result, const char* why) {
   if (*name != 0) glDeleteTextures(1, name);
   *name = 0;
-  static bool told = false;
-  if (!told && IsWaylandSession(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE"))) {
-    told = true;
-    std::fprintf(stderr,
-                 "wingdrift: the desktop cannot be captured in a Wayland session; "
-                 "showing the desktop picture instead\n");
+  if (result != nullptr) {
+    result->why = why;
+    if (IsWaylandSession(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE"))) {
+      result->why += " (a Wayland session cannot be captured)";
+    }
   }
   return false;
 }
 
 }  // namespace
 
-bool CaptureDesktopTexture(DesktopSource& source, int detail, unsigned* name) {
+bool CaptureDesktopTexture(DesktopSource& source, const ViewRect& area, int detail, unsigned* name,
+                           CaptureResult* result) {
   if (name == nullptr) return false;
   RgbaImage image;
-  if (!source.Grab(&image) || !image.Valid()) return Fail(name);
+  if (!source.GrabArea(area, &image) || !image.Valid()) {
+    return Fail(name, result, "the screen could not be read");
+  }
   GLint maxSize = 0;
   if (detail != 0 && detail != 1) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   const int cap = CaptureSizeCap(detail, maxSize);
@@ -122,9 +126,16 @@ bool CaptureDesktopTexture(DesktopSource& source, int detail, unsigned* name) {
   const int height = CaptureTextureSide(image.height, cap);
   std::vector<uint8_t> texture;
   if (width < 1 || height < 1 || !ScaleForTexture(image, width, height, &texture)) {
-    return Fail(name);
+    return Fail(name, result, "the picture could not be scaled");
   }
-  if (!HasNonBlackPixel(texture.data(), texture.size() / 4)) return Fail(name);
+  if (!HasNonBlackPixel(texture.data(), texture.size() / 4)) {
+    return Fail(name, result, "the capture came out black");
+  }
   UploadDesktopTexture(name, width, height, texture.data());
-  return *name != 0;
+  if (*name == 0) return Fail(name, result, "OpenGL refused the texture");
+  if (result != nullptr) {
+    result->width = image.width;
+    result->height = image.height;
+  }
+  return true;
 }

@@ -12,10 +12,12 @@
 // view's OpenGL context current.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/DesktopSource.h"
 #include "platform/RgbaImage.h"
+#include "platform/ViewRect.h"
 
 // The cap on each texture side for a detail level: 512 for 0, 1024 for 1,
 // `glMaxTextureSize` for any other value.
@@ -33,18 +35,27 @@ bool HasNonBlackPixel(const uint8_t* rgba, size_t pixelCount);
 bool ScaleForTexture(const RgbaImage& source, int width, int height, std::vector<uint8_t>* out);
 
 // Uploads width x height RGBA bytes (bottom row first) as texture level 0:
-// unpack alignment 1; a new name when *name is 0; wrap GL_REPEAT, filters
-// GL_LINEAR; internal format GL_RGBA. When OpenGL refuses the upload (out of
+// unpack alignment 1; a new name when *name is 0; wrap GL_CLAMP_TO_EDGE,
+// filters GL_LINEAR; internal format GL_RGBA. When OpenGL refuses the upload (out of
 // memory), deletes the name and sets *name to 0.
 void UploadDesktopTexture(unsigned* name, int width, int height, const uint8_t* rgba);
 
-// The whole capture: grabs the main display from `source`, sizes it for
-// `detail`, scales and flips it, and uploads it into *name (named as needed);
-// on a failed grab or an all-black picture deletes *name and sets it to 0.
-// True when *name holds the capture. Under a Wayland session, where the
-// picture always comes out black, the first failure in the process tells the
-// user on standard error that the desktop picture is shown instead.
-bool CaptureDesktopTexture(DesktopSource& source, int detail, unsigned* name);
+// What a capture found: the picture's own size when it succeeded, why not
+// when it failed.
+struct CaptureResult {
+  int width = 0;    // pixels of the captured monitor
+  int height = 0;   // pixels
+  std::string why;  // e.g. "the capture came out black (a Wayland session cannot be captured)"
+};
+
+// The whole capture: grabs the monitor under `area` (root coordinates) from
+// `source`, sizes it for `detail`, scales and flips it, and uploads it into
+// *name (named as needed); on a failed grab or an all-black picture deletes
+// *name and sets it to 0. True when *name holds the capture. `result` (may
+// be null) gets the picture's size, or the reason of a failure, which in a
+// Wayland session says that such a session cannot be captured.
+bool CaptureDesktopTexture(DesktopSource& source, const ViewRect& area, int detail, unsigned* name,
+                           CaptureResult* result = nullptr);
 
 // The session is a Wayland one, judged from the values of WAYLAND_DISPLAY and
 // XDG_SESSION_TYPE (either may be null).

@@ -6,6 +6,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
+
+#include "platform/DesktopConfigFiles.h"
 #include <initializer_list>
 #include <vector>
 
@@ -110,24 +114,48 @@ std::string DesktopPicture::PathFromUri(const std::string& uri) {
   return result;
 }
 
-std::string DesktopPicture::PathForScreen(int screenNumber) const {
-  return PathForScreen(screenNumber, std::getenv("XDG_CURRENT_DESKTOP"));
+std::string DesktopPicture::PathForScreen(int screenNumber, const std::string& monitorName) const {
+  return PathForScreen(screenNumber, std::getenv("XDG_CURRENT_DESKTOP"), monitorName);
 }
 
-std::string DesktopPicture::PathForScreen(int screenNumber, const char* currentDesktop) const {
-  (void)screenNumber;  // one picture for all monitors on these desktops
+std::string DesktopPicture::PathForScreen(int screenNumber, const char* currentDesktop,
+                                          const std::string& monitorName) const {
   const Settings settings(schemaDir_, keyFile_);
-  std::vector<const PictureKey*> order;
-  for (const PictureKey* pk : {&kGnome, &kCinnamon, &kMate}) {
-    if (NamesDesktop(currentDesktop, pk->desktop)) order.push_back(pk);
+  const DesktopFolders folders = DesktopFolders::FromEnvironment();
+  // Every desktop's lookup, in the fallback order.
+  struct Source {
+    const char* desktop;  // as XDG_CURRENT_DESKTOP names it; null: no desktop of its own
+    std::function<std::string()> lookup;
+  };
+  const auto gsettings = [&](const PictureKey& pk) {
+    std::string path = Lookup(settings, pk);
+    // A slideshow (Debian's default is one): the picture it shows now.
+    if (path.size() > 4 && g_ascii_strcasecmp(path.c_str() + path.size() - 4, ".xml") == 0) {
+      path = SlideshowPicture(path, std::time(nullptr));
+    }
+    return path;
+  };
+  const Source sources[] = {
+      {kGnome.desktop, [&] { return gsettings(kGnome); }},
+      {kCinnamon.desktop, [&] { return gsettings(kCinnamon); }},
+      {kMate.desktop, [&] { return gsettings(kMate); }},
+      {"KDE", [&] { return KdePicture(folders, screenNumber); }},
+      {"XFCE", [&] { return XfcePicture(folders, screenNumber, monitorName); }},
+      {"LXQt", [&] { return LxqtPicture(folders); }},
+      {nullptr, [&] { return FehPicture(folders, screenNumber); }},
+  };
+  // The running desktop's own setting first: the schemas and files of
+  // several desktops are often there together, and only the running one
+  // holds the user's current choice.
+  for (const Source& s : sources) {
+    if (s.desktop != nullptr && NamesDesktop(currentDesktop, s.desktop)) {
+      std::string path = s.lookup();
+      if (!path.empty()) return path;
+    }
   }
-  for (const PictureKey* pk : {&kGnome, &kCinnamon, &kMate}) {
-    bool listed = false;
-    for (const PictureKey* o : order) listed = listed || o == pk;
-    if (!listed) order.push_back(pk);
-  }
-  for (const PictureKey* pk : order) {
-    std::string path = Lookup(settings, *pk);
+  for (const Source& s : sources) {
+    if (s.desktop != nullptr && NamesDesktop(currentDesktop, s.desktop)) continue;
+    std::string path = s.lookup();
     if (!path.empty()) return path;
   }
   return {};

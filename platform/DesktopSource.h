@@ -3,6 +3,7 @@
 // stand-in for the host's display image). The real source reads the X server
 // (X11DesktopSource); tests supply a picture of their own.
 #include "platform/RgbaImage.h"
+#include "platform/ViewRect.h"
 
 class DesktopSource {
  public:
@@ -10,4 +11,11 @@ class DesktopSource {
   // The main display's current contents, top row first, alpha 255. False
   // when there is nothing to read (no display, a picture the server refused).
   virtual bool Grab(RgbaImage* out) = 0;
+  // The contents of the monitor that `area` (root coordinates) overlaps
+  // most, so that each view shows its own monitor's desktop. A source that
+  // knows only one picture returns Grab's.
+  virtual bool GrabArea(const ViewRect& area, RgbaImage* out) {
+    (void)area;
+    return Grab(out);
+  }
 };

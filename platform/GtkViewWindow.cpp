@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int kPreviewSamples = 4;  // multisampling of the preview, per pixel
+
 // GTK paints nothing of its own over the area; the view's frames show.
 gboolean DrawNothing(GtkWidget*, cairo_t*, gpointer) { return TRUE; }
 
@@ -22,8 +24,11 @@ bool GtkViewWindow::Prepare(GtkWidget* area) {
   if (!GDK_IS_X11_DISPLAY(display)) return false;
   GdkScreen* screen = gtk_widget_get_screen(area);
   Display* xdisplay = gdk_x11_display_get_xdisplay(display);
+  // The preview is small and looked at closely: smooth edges, whatever the
+  // renderer.
   GLXPixelFormat format;
-  if (!GLXPixelFormat::ForNewWindow(xdisplay, gdk_x11_screen_get_screen_number(screen), &format)) {
+  if (!GLXPixelFormat::ForNewWindow(xdisplay, gdk_x11_screen_get_screen_number(screen), &format,
+                                    kPreviewSamples)) {
     return false;
   }
   GdkVisual* visual = gdk_x11_screen_lookup_visual(screen, format.visualInfo.visualid);

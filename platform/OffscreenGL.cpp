@@ -77,6 +77,10 @@ bool OffscreenGL::MakeCurrent() {
   return display_ != EGL_NO_DISPLAY && eglMakeCurrent(display_, surface_, surface_, context_);
 }
 
+void OffscreenGL::ReleaseCurrent() {
+  if (display_ != EGL_NO_DISPLAY) eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
 void OffscreenGL::Destroy() {
   if (display_ == EGL_NO_DISPLAY) return;
   eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);

@@ -24,6 +24,8 @@ class OffscreenGL {
   bool Create(int width, int height, int samples = 0);
   void Destroy();
   bool MakeCurrent();
+  // Leaves no context current on the calling thread.
+  void ReleaseCurrent();
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -56,6 +56,7 @@ class OffscreenContext final : public OpenGLContext {
     if (buffers_ >= 2 && fbos_.empty() && !BuildChain()) buffers_ = 0;
     return true;
   }
+  void ReleaseCurrent() override { gl_->ReleaseCurrent(); }
   // A pbuffer has no front buffer to swap to: the frame is done once the
   // commands have run. A chain shows its buffer by copying it into the
   // pbuffer and draws the next frame into the next one.

@@ -26,6 +26,9 @@ class OpenGLContext {
   // Makes the context current on the calling thread with the view's window as
   // its drawable. False when the window is gone or the context was refused.
   virtual bool MakeCurrent() = 0;
+  // Leaves no OpenGL context current on the calling thread (whichever was),
+  // so that stray GL calls reach no other view's objects.
+  virtual void ReleaseCurrent() = 0;
   // Shows what was drawn: swaps the buffers (waiting for the vertical blank
   // where the driver supports a swap interval), or flushes a single-buffered
   // drawable. The context must be current.

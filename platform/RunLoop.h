@@ -12,7 +12,7 @@
 // setFrameSize; keys, clicks, pointer motion beyond `motionSlop` pixels and the
 // window manager's close request go to the hooks, which say whether the loop
 // goes on. A window destroyed, or reported gone by an X error, ends the loop
-// quietly, as do SIGTERM and SIGINT. Main thread only.
+// quietly, as do SIGTERM, SIGINT and SIGHUP. Main thread only.
 #include <functional>
 #include <vector>
 
@@ -34,7 +34,7 @@ class RunLoop {
     Quit,            // Quit() or a hook asked to stop
     Closed,          // the window manager asked to close a window, no hook said otherwise
     WindowLost,      // a view's window was destroyed
-    Signal,          // SIGTERM or SIGINT
+    Signal,          // SIGTERM, SIGINT or SIGHUP
     // The X connection failed. Xlib's I/O error handler, which exits with
     // status 1, usually sees that first; a program that wants another status
     // installs its own (XSetIOErrorHandler).

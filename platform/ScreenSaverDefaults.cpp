@@ -186,9 +186,12 @@ void ScreenSaverDefaults::Read() {
     closedir(dir);
   }
 
-  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO in the file's place would otherwise wait for a
+  // writer for ever.
+  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    if (errno != ENOENT) blocked_ = !KeepDamagedFile();
+    // No file (or no folder for it) is simply an empty store.
+    if (errno != ENOENT && errno != ENOTDIR) blocked_ = !KeepDamagedFile();
     return;
   }
   struct stat st;
@@ -213,6 +216,7 @@ void ScreenSaverDefaults::Read() {
   if (root && plist_get_node_type(root) == PLIST_DICT) {
     plist_free(Dict(dict_));
     dict_ = root;
+    original_ = std::move(bytes);
     return;
   }
   if (root) plist_free(root);
@@ -220,22 +224,78 @@ void ScreenSaverDefaults::Read() {
 }
 
 bool ScreenSaverDefaults::KeepDamagedFile() {
+  return KeepUnderFreeName(".damaged-", true, &damagedCopy_);
+}
+
+bool ScreenSaverDefaults::KeepCopy(std::string* copyPath) {
+  if (original_.empty()) return false;
+  return KeepUnderFreeName(".previous-", false, copyPath);
+}
+
+bool ScreenSaverDefaults::KeepUnderFreeName(const char* suffix, bool move, std::string* kept) {
   char stamp[32] = "";
   const time_t now = time(nullptr);
   tm local{};
   if (localtime_r(&now, &local)) strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  const std::string base = path_ + ".damaged-" + stamp;
+  const std::string base = path_ + suffix + stamp;
   for (int n = 1; n <= 1000; ++n) {
     const std::string candidate = n == 1 ? base : base + "-" + std::to_string(n);
     bool exists = false;
-    if (RenameNoReplace(path_, candidate, &exists)) {
+    bool done = false;
+    if (move) {
+      done = RenameNoReplace(path_, candidate, &exists);
+    } else {
+      // The bytes that were read, not whatever the file holds now.
+      const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      exists = fd < 0 && errno == EEXIST;
+      if (fd >= 0) {
+        done = WriteAll(fd, original_.data(), original_.size()) && fsync(fd) == 0;
+        done = close(fd) == 0 && done;
+        if (!done) unlink(candidate.c_str());
+      }
+    }
+    if (done) {
       SyncFolder(Folder(path_));
-      damagedCopy_ = candidate;
+      *kept = candidate;
       return true;
     }
     if (!exists) return false;
   }
   return false;
+}
+
+ScreenSaverDefaults::Kind ScreenSaverDefaults::kindForKey(const char* key) const {
+  plist_t node = key ? plist_dict_get_item(Dict(dict_), key) : nullptr;
+  if (!node) return Kind::Absent;
+  switch (plist_get_node_type(node)) {
+    case PLIST_STRING:
+      return Kind::Text;
+    case PLIST_UINT:
+      return Kind::Integer;
+    case PLIST_REAL:
+      return Kind::Real;
+    case PLIST_BOOLEAN:
+      return Kind::Truth;
+    default:
+      return Kind::Other;
+  }
+}
+
+std::vector<std::string> ScreenSaverDefaults::keys() const {
+  std::vector<std::string> result;
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(Dict(dict_), &it);
+  if (!it) return result;
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(Dict(dict_), it, &key, &value);
+    if (!key) break;
+    result.emplace_back(key);
+    free(key);
+  }
+  free(it);
+  return result;
 }
 
 std::optional<std::string> ScreenSaverDefaults::stringForKey(const char* key) const {
@@ -333,12 +393,25 @@ void ScreenSaverDefaults::setInteger(int64_t value, const char* key) {
 
 bool ScreenSaverDefaults::synchronize() {
   if (!dirty_) return true;
-  if (path_.empty() || blocked_) return false;
+  saveError_.clear();
+  if (path_.empty()) {
+    saveError_ = "no home folder";
+    return false;
+  }
+  if (blocked_) {
+    saveError_ = "an unreadable file is in the way";
+    return false;
+  }
   char* xml = nullptr;
   uint32_t length = 0;
   plist_to_xml(Dict(dict_), &xml, &length);
-  if (!xml) return false;
+  if (!xml) {
+    saveError_ = strerror(ENOMEM);
+    return false;
+  }
+  errno = 0;
   const bool saved = WriteAtomically(xml, length);
+  if (!saved) saveError_ = strerror(errno != 0 ? errno : EIO);
   plist_to_xml_free(xml);
   if (saved) dirty_ = false;
   return saved;
@@ -354,7 +427,9 @@ bool ScreenSaverDefaults::WriteAtomically(const char* bytes, size_t size) {
   ok = close(fd) == 0 && ok;
   if (ok) ok = rename(temp.c_str(), path_.c_str()) == 0;
   if (!ok) {
+    const int saved = errno;
     unlink(temp.c_str());
+    errno = saved;
     return false;
   }
   // The rename itself must reach the disk before the save counts as done.

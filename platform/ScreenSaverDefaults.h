@@ -19,10 +19,14 @@
 // is moved aside under a name of its own ("<module>.plist.damaged-<time>",
 // never reusing an existing name), so nothing the user had is lost.
 //
+// The file is opened without blocking and read only when it is a regular
+// file: a FIFO or a device in its place counts as unreadable.
+//
 // Not thread-safe; one process may hold several stores.
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ScreenSaverDefaults {
  public:
@@ -35,6 +39,12 @@ class ScreenSaverDefaults {
   // Where the store of a module lives; empty when neither XDG_CONFIG_HOME nor
   // a home folder is known.
   static std::string PathForModule(const char* moduleName);
+
+  // What a stored value is, before any conversion.
+  enum class Kind { Absent, Text, Integer, Real, Truth, Other };
+  Kind kindForKey(const char* key) const;
+  // Every stored key, in the file's order.
+  std::vector<std::string> keys() const;
 
   std::optional<std::string> stringForKey(const char* key) const;
   bool boolForKey(const char* key) const;
@@ -53,14 +63,30 @@ class ScreenSaverDefaults {
   const std::string& path() const { return path_; }
   // Where an unreadable file found at opening was moved; empty when none.
   const std::string& damagedCopy() const { return damagedCopy_; }
+  // An unreadable file was found at opening and could not be moved aside, so
+  // nothing will be saved over it.
+  bool blocked() const { return blocked_; }
+  // Keeps the file as it was read under a name of its own
+  // ("<module>.plist.previous-<time>", never reusing an existing name), before
+  // new contents replace it. True with the copy's path in *copyPath; false
+  // when there is no file or no copy could be made.
+  bool KeepCopy(std::string* copyPath);
+  // Why the last synchronize() failed (the system's words); empty when it did
+  // not.
+  const std::string& saveError() const { return saveError_; }
 
  private:
   void Read();
   bool KeepDamagedFile();
+  // Moves (or, with move false, copies) the file to the first free name
+  // "<path><suffix><time>[-n]"; the name in *kept.
+  bool KeepUnderFreeName(const char* suffix, bool move, std::string* kept);
   bool WriteAtomically(const char* bytes, size_t size);
 
   std::string path_;
   std::string damagedCopy_;
+  std::string saveError_;
+  std::vector<char> original_;  // the file's bytes as read
   void* dict_ = nullptr;  // plist_t, a dictionary; owned
   bool dirty_ = false;
   // An unusable file is still in place (it could not be moved aside), so it

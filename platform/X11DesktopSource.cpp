@@ -111,6 +111,22 @@ Pixmap X11DesktopSource::ScreenshotPixmap(Display* display, Window window) {
 }
 
 bool X11DesktopSource::Grab(RgbaImage* out) {
+  if (display_ == nullptr) return false;
+  const ScreenList screens = XRandRScreens(display_).Screens();
+  return GrabMonitor(screens.Main(), out);
+}
+
+bool X11DesktopSource::GrabArea(const ViewRect& area, RgbaImage* out) {
+  if (display_ == nullptr) return false;
+  const ScreenList screens = XRandRScreens(display_).Screens();
+  const int number = screens.NumberForRect(area);
+  const ScreenInfo* monitor = number >= 0 && static_cast<size_t>(number) < screens.screens.size()
+                                  ? &screens.screens[static_cast<size_t>(number)]
+                                  : screens.Main();
+  return GrabMonitor(monitor, out);
+}
+
+bool X11DesktopSource::GrabMonitor(const ScreenInfo* monitor, RgbaImage* out) {
   if (display_ == nullptr || out == nullptr) return false;
   X11Errors::Install();
   const Window root = DefaultRootWindow(display_);
@@ -132,12 +148,10 @@ bool X11DesktopSource::Grab(RgbaImage* out) {
     drawable = root;
   }
 
-  // The main monitor's part of the drawable. A screenshot as large as the
-  // root holds every monitor at its root position; a smaller one is taken
-  // whole.
+  // The monitor's part of the drawable. A screenshot as large as the root
+  // holds every monitor at its root position; a smaller one is taken whole.
   int x = 0, y = 0, w = static_cast<int>(gw), h = static_cast<int>(gh);
-  const ScreenList screens = XRandRScreens(display_).Screens();
-  if (const ScreenInfo* main = screens.Main()) {
+  if (const ScreenInfo* main = monitor) {
     const int x0 = std::max(main->x, 0), y0 = std::max(main->y, 0);
     const int x1 = std::min(main->x + main->width, static_cast<int>(gw));
     const int y1 = std::min(main->y + main->height, static_cast<int>(gh));

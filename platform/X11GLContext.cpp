@@ -61,6 +61,8 @@ X11GLContext::~X11GLContext() {
   glXDestroyContext(display_, context_);
 }
 
+void X11GLContext::ReleaseCurrent() { glXMakeCurrent(display_, None, nullptr); }
+
 bool X11GLContext::MakeCurrent() {
   if (X11Errors::Lost(window_)) return false;
   if (glXGetCurrentContext() != context_ || glXGetCurrentDrawable() != window_) {

@@ -31,6 +31,7 @@ class X11GLContext final : public OpenGLContext {
   X11GLContext& operator=(const X11GLContext&) = delete;
 
   bool MakeCurrent() override;
+  void ReleaseCurrent() override;
   void FlushBuffer() override;
   int BackBufferAge() override;
   void FlushBuffer(const std::vector<PixelRect>& drawn) override;

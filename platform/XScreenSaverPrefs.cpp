@@ -2,8 +2,9 @@
 
 #include <strings.h>
 
-#include <filesystem>
 #include <fstream>
+
+#include "util/RegularFile.h"
 
 namespace {
 
@@ -20,9 +21,8 @@ std::string Trim(const std::string& s) {
 std::optional<bool> XScreenSaverPrefs::ReadBool(const std::string& path, const std::string& name) {
   std::optional<bool> value;
   // Only a regular file: opening a FIFO would block.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return value;
-  std::ifstream in(path);
+  std::ifstream in;
+  if (!OpenRegularFile(in, path.c_str())) return value;
   std::string line;
   for (size_t n = 0; n < kMaxLines && std::getline(in, line); ++n) {
     const size_t colon = line.find(':');

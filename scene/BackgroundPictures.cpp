@@ -2,8 +2,11 @@
 
 #include <GL/gl.h>
 #include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +20,8 @@
 
 namespace {
 
-constexpr const char* kPictureExtensions[] = {".jpg", ".gif", ".png"};
+constexpr const char* kPictureExtensions[] = {".jpg", ".jpeg", ".gif", ".png"};
+constexpr int kExtensionCount = sizeof kPictureExtensions / sizeof kPictureExtensions[0];
 
 // The smallest GL_MAX_TEXTURE_SIZE any OpenGL implementation may report.
 constexpr int kMinMaxTextureSize = 64;
@@ -25,7 +29,17 @@ constexpr int kMinMaxTextureSize = 64;
 bool HasExtension(const char* name, const char* extension) {
   const size_t nameLength = std::strlen(name), extensionLength = std::strlen(extension);
   return nameLength > extensionLength &&
-         std::memcmp(name + nameLength - extensionLength, extension, extensionLength) == 0;
+         strcasecmp(name + nameLength - extensionLength, extension) == 0;
+}
+
+// A picture candidate: the name has the extension and names a regular file
+// (links followed). Never a folder, a FIFO or a device.
+bool IsPictureEntry(DIR* dir, const dirent* entry, const char* extension) {
+  if (!HasExtension(entry->d_name, extension)) return false;
+  if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+    return false;
+  struct stat st;
+  return fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
 uint32_t PowerOfTwoSide(uint32_t side, int maxTextureSize) {
@@ -42,7 +56,7 @@ int CountFiles(const char* folder, const char* extension) {
   if (!dir) return 0;
   int count = 0;
   while (const dirent* entry = readdir(dir))
-    if (HasExtension(entry->d_name, extension)) ++count;
+    if (IsPictureEntry(dir, entry, extension)) ++count;
   closedir(dir);
   return count;
 }
@@ -55,7 +69,7 @@ bool FindNthFile(const char* folder, char* name, size_t nameSize, const char* ex
   bool found = false;
   int index = 0;
   while (const dirent* entry = readdir(dir)) {
-    if (!HasExtension(entry->d_name, extension)) continue;
+    if (!IsPictureEntry(dir, entry, extension)) continue;
     if (index++ != n) continue;
     if (std::strlen(entry->d_name) < nameSize) {
       CopyCString(name, nameSize, entry->d_name);
@@ -68,25 +82,39 @@ bool FindNthFile(const char* folder, char* name, size_t nameSize, const char* ex
 }
 
 bool ChooseRandomImageFile(const char* folder, char* name, size_t nameSize) {
-  int counts[3] = {};
+  int counts[kExtensionCount] = {};
   int total = 0;
-  for (int i = 0; i < 3; ++i) total += counts[i] = CountFiles(folder, kPictureExtensions[i]);
+  for (int i = 0; i < kExtensionCount; ++i) total += counts[i] = CountFiles(folder, kPictureExtensions[i]);
   if (total < 1) return false;
   int r = std::rand() % total;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < kExtensionCount; ++i) {
     if (r < counts[i]) return FindNthFile(folder, name, nameSize, kPictureExtensions[i], r);
     r -= counts[i];
   }
   return false;
 }
 
-bool LoadPicture(const char* folder, Texture* texture, int detail) {
+bool LoadPicture(const char* folder, Texture* texture, int detail, std::string* why) {
+  const auto fail = [why](const std::string& reason) {
+    if (why != nullptr) *why = reason;
+    return false;
+  };
+  if (!folder) return fail("no folder");
   char name[kPictureNameSize] = {};
-  if (!ChooseRandomImageFile(folder, name, sizeof name)) return false;
+  if (!ChooseRandomImageFile(folder, name, sizeof name)) {
+    DIR* dir = opendir(folder);
+    if (!dir) return fail(std::string("the picture folder \"") + folder + "\" cannot be read (" +
+                          std::strerror(errno) + ")");
+    closedir(dir);
+    return fail(std::string("the picture folder \"") + folder +
+                "\" has no .jpg, .jpeg, .gif or .png picture");
+  }
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += name;
-  return loadPicFile(path.c_str(), texture, detail);
+  std::string reason;
+  if (loadPicFile(path.c_str(), texture, detail, &reason)) return true;
+  return fail("the picture \"" + path + "\" " + reason);
 }
 
 void ChooseTextureSize(int detail, uint32_t pictureWidth, uint32_t pictureHeight, int maxTextureSize,
@@ -98,6 +126,15 @@ void ChooseTextureSize(int detail, uint32_t pictureWidth, uint32_t pictureHeight
   maxTextureSize = std::max(maxTextureSize, kMinMaxTextureSize);
   *width = PowerOfTwoSide(pictureWidth, maxTextureSize);
   *height = PowerOfTwoSide(pictureHeight, maxTextureSize);
+  // Within the texture builder's pixel limit: the longer side halves first,
+  // so the texture keeps as much of the picture as fits.
+  while (uint64_t{*width} * *height > kMaxTgaPixels) {
+    if (*width >= *height) {
+      *width /= 2;
+    } else {
+      *height /= 2;
+    }
+  }
 }
 
 void ResamplePicture(const uint8_t* picture, uint32_t pictureWidth, uint32_t pictureHeight, size_t rowBytes,
@@ -142,16 +179,19 @@ void ResamplePicture(const uint8_t* picture, uint32_t pictureWidth, uint32_t pic
   }
 }
 
-bool loadPicFile(const char* path, Texture* texture, int detail) {
+bool loadPicFile(const char* path, Texture* texture, int detail, std::string* why) {
   if (!texture) return false;
-  Picture picture;
-  if (!picture.Decode(path)) return false;
-
   GLint maxTextureSize = 0;
   if (detail != 0 && detail != 1) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
-  uint32_t width = 0, height = 0;
-  ChooseTextureSize(detail, picture.width(), picture.height(), maxTextureSize, &width, &height);
-  if (uint64_t{width} * height > kMaxTgaPixels) return false;  // BuildTexture's own limit
+  // Decoded straight at the texture's size: a huge picture costs about what
+  // its texture costs.
+  Picture picture;
+  const Picture::SizeChooser choose = [&](uint32_t w, uint32_t h, uint32_t* tw, uint32_t* th) {
+    ChooseTextureSize(detail, w, h, maxTextureSize, tw, th);
+    return *tw > 0 && *th > 0;
+  };
+  if (!picture.DecodeAtSize(path, choose, why)) return false;
+  const uint32_t width = picture.width(), height = picture.height();
 
   const uint32_t channels = picture.channels();
   Texture built;
@@ -160,13 +200,24 @@ bool loadPicFile(const char* path, Texture* texture, int detail) {
   built.width = width;
   built.height = height;
   built.imageData.reset(new (std::nothrow) uint8_t[size_t{width} * height * channels]);
-  if (!built.imageData) return false;
-  ResamplePicture(picture.pixels(), picture.width(), picture.height(), picture.rowBytes(), channels,
+  if (!built.imageData) {
+    if (why != nullptr) *why = "is too large for the memory left";
+    return false;
+  }
+  ResamplePicture(picture.pixels(), width, height, picture.rowBytes(), channels,
                   built.imageData.get(), width, height);
-  const uint32_t pictureWidth = picture.width(), pictureHeight = picture.height();
+  const uint32_t pictureWidth = picture.ownWidth(), pictureHeight = picture.ownHeight();
   picture.Release();  // before the upload needs its own buffer
 
-  if (!BuildTexture(&built, 0)) return false;
+  if (!BuildTexture(&built, 0)) {
+    if (why != nullptr) *why = "could not be made into a texture";
+    return false;
+  }
+  // Stretched over the whole view, with linear filtering: a repeating
+  // texture would blend the opposite edge into the outermost pixels.
+  glBindTexture(GL_TEXTURE_2D, built.texID);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   built.width = pictureWidth;
   built.height = pictureHeight;
   *texture = std::move(built);

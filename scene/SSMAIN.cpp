@@ -89,21 +89,40 @@ void SSMAIN::DrawBackground(float fade) {
 
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, bgTexID);
-  const float shade = 1.0f - fade;
-  glColor4f(shade, shade, shade, 1.0f);
-  const GLfloat w = static_cast<GLfloat>(width), h = static_cast<GLfloat>(height);
-  glBegin(GL_POLYGON);
-  glTexCoord2f(0, 0);
-  glVertex2f(0, 0);
-  glTexCoord2f(1, 0);
-  glVertex2f(w, 0);
-  glTexCoord2f(1, 1);
-  glVertex2f(w, h);
-  glTexCoord2f(0, 1);
-  glVertex2f(0, h);
-  glEnd();
+  // No picture at all: the view stays black (texture name 0 would draw the
+  // quad untextured, white).
+  if (bgTexID != 0) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, bgTexID);
+    const float shade = 1.0f - fade;
+    glColor4f(shade, shade, shade, 1.0f);
+    const GLfloat w = static_cast<GLfloat>(width), h = static_cast<GLfloat>(height);
+    // Cover the view with the picture's own shape: the part that sticks out
+    // of the view on two sides is cut off, equally on each.
+    GLfloat s0 = 0, s1 = 1, t0 = 0, t1 = 1;
+    if (bgAspect > 0 && width > 0 && height > 0) {
+      const float viewAspect = w / h;
+      if (bgAspect > viewAspect) {
+        const float shown = viewAspect / bgAspect;
+        s0 = 0.5f - shown / 2;
+        s1 = 0.5f + shown / 2;
+      } else {
+        const float shown = bgAspect / viewAspect;
+        t0 = 0.5f - shown / 2;
+        t1 = 0.5f + shown / 2;
+      }
+    }
+    glBegin(GL_POLYGON);
+    glTexCoord2f(s0, t0);
+    glVertex2f(0, 0);
+    glTexCoord2f(s1, t0);
+    glVertex2f(w, 0);
+    glTexCoord2f(s1, t1);
+    glVertex2f(w, h);
+    glTexCoord2f(s0, t1);
+    glVertex2f(0, h);
+    glEnd();
+  }
 
   glColor4f(1, 1, 1, 1);
   glEnable(GL_LIGHTING);
@@ -198,6 +217,7 @@ void SSMAIN::Advance() {
   now_.width = width;
   now_.height = height;
   now_.bgTexID = bgTexID;
+  now_.bgAspect = bgAspect;
   now_.sceneFade = sceneFade;
   now_.messageFade = messageFade;
   now_.messageIndex = messageIndex;
@@ -234,6 +254,7 @@ void SSMAIN::Cleanup() {
   textures.reset();
   numTextures = 0;
   bgTexID = 0;
+  bgAspect = 0.0f;
   glDisable(GL_LIGHTING);
   glDisable(GL_LIGHT0);
   glDisable(GL_CULL_FACE);

@@ -77,6 +77,10 @@ class SSMAIN {
   // scene only refers to it: the Texture record that created it (the view's)
   // deletes it, and Cleanup just forgets it.
   uint32_t bgTexID = 0;
+  // Width / height of the background picture as shown on its own (before it
+  // was fitted into the texture); the picture covers the view keeping this
+  // shape, centred and cropped. 0 or less: unknown, stretched to the view.
+  float bgAspect = 0.0f;
   float speedFactor = 0.0f;  // flight speed for AQUARIUM::Move: the settings' LFLYSPEED / 100
   bool wantShadow = false;   // draw the shadow pass
   VECTOR3D lightPos = {0.0f, 0.0f, 100.0f};  // GL light 0 and the shadows' direction, world units
@@ -152,6 +156,7 @@ class SSMAIN {
     bool valid = false;  // an Advance has run
     int32_t width = 0, height = 0;
     uint32_t bgTexID = 0;
+    float bgAspect = 0.0f;
     float sceneFade = 0.0f, messageFade = 0.0f;
     uint32_t messageIndex = 0;
     point2d bannerPos;

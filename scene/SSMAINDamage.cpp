@@ -134,7 +134,7 @@ void SSMAIN::AddDamage(DamageRegion* region) const {
   const ScreenState& a = before_;
   const ScreenState& b = now_;
   if (!ready || !a.valid || !b.valid || a.unbounded || b.unbounded || a.width != b.width ||
-      a.height != b.height || a.bgTexID != b.bgTexID || a.sceneFade != b.sceneFade ||
+      a.height != b.height || a.bgTexID != b.bgTexID || a.bgAspect != b.bgAspect || a.sceneFade != b.sceneFade ||
       a.messageFade != b.messageFade ||
       (b.messageFade > 0.0f && a.messageIndex != b.messageIndex)) {
     region->AddFull();

@@ -5,6 +5,16 @@
 // scene keeps the record it was built with.
 #include <cstdint>
 
+// Limits of the size and the speed, applied when the settings are read and
+// again where they are used. Types are scaled by
+// modelScale / (100 + 100 x (1 - size / 100)): at 200 per cent that divides
+// by zero and beyond it turns the models inside out, and at 0 or below the
+// flight speeds, which the size also scales, stop or reverse.
+inline constexpr int64_t kMinBFlySize = 10;   // per cent
+inline constexpr int64_t kMaxBFlySize = 190;  // per cent
+// Faster than this, a butterfly crosses the view between two frames.
+inline constexpr int64_t kMaxFlySpeed = 400;  // per cent
+
 struct SETTINGS {
   bool WANTSHADOW = false;  // draw the butterflies' shadows
   int64_t LBFLYSIZE = 0;    // butterfly size, per cent

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "util/Diagnostics.h"
+#include "util/RegularFile.h"
 #include "util/StreamReader.h"
 
 namespace {
@@ -258,8 +259,7 @@ bool LoadCompressedTGA2(Texture* texture, std::istream* stream) {
 bool LoadTGA(Texture* texture, const char* path) {
   if (!texture) return false;
   std::ifstream file;
-  if (path) file.open(path, std::ios::in | std::ios::binary);
-  if (!file.is_open()) return Refuse(texture, "Could not open texture file");
+  if (!OpenRegularFile(file, path)) return Refuse(texture, "Could not open texture file");
   return LoadTGA2(texture, &file);
 }
 

@@ -129,6 +129,31 @@ TEST_F(Aquarium, SetupFromTheSettings) {
   }
 }
 
+TEST_F(Aquarium, SizeAndSpeedAreLimitedWhereTheyAreUsed) {
+  // Whatever a caller passes: 200 % would divide the type's scale by zero,
+  // and at a runaway speed no butterfly is ever on screen.
+  TwoTypes types;
+  SETTINGS s = FlockSettings(types.dir.path(), 3, 1, "A.bfly");
+  s.LBFLYSIZE = 200;
+  AQUARIUM fast, capped;
+  ASSERT_TRUE(fast.Setup(&s));
+  EXPECT_EQ(fast.sizeFactor, 1.9f);
+  EXPECT_EQ(fast.bflys[0].bflyData->size, 1.9f);
+  BFLYINFO direct;
+  CopyCString(direct.fileName, "A.bfly");
+  ASSERT_TRUE(direct.LoadData((types.dir.path() + "/").c_str(), 2.0f));
+  EXPECT_EQ(direct.data->size, 1.9f) << "the type's own scale is limited too";
+  ASSERT_TRUE(capped.Setup(&s));
+  // The same flight at speed 100 (10000 %) and at the limit.
+  std::srand(11);
+  for (int i = 0; i < 120; ++i) fast.Move(100.0f, kDt);
+  std::srand(11);
+  for (int i = 0; i < 120; ++i) capped.Move(static_cast<float>(kMaxFlySpeed) / 100.0f, kDt);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(CompareVectors(fast.bflys[i].position, capped.bflys[i].position)) << i;
+  }
+}
+
 TEST_F(Aquarium, FolderPathsAndFailures) {
   ReportRecorder reports;
   TwoTypes types;

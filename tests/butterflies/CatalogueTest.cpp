@@ -53,6 +53,8 @@ TEST(Catalogue, CountsValidFilesWithTheExactSuffix) {
   one.Write(".bfly", TypeFile("hidden"));
   one.Write("C.bfly.bak", TypeFile("C"));
   mkdir(one.File("Folder.bfly").c_str(), 0755);
+  // A FIFO named like a type: opening it would wait for a writer for good.
+  ASSERT_EQ(mkfifo(one.File("X.bfly").c_str(), 0600), 0);
   two.Write("B.bfly", TypeFile("B"));
   two.Write("A.bfly", TypeFile("A"));
   const std::string f1 = one.path() + "/", f2 = two.path() + "/";

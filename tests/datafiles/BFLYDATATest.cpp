@@ -302,13 +302,14 @@ TEST_F(BflyData, CatalogueEntryLoadsOnce) {
     EXPECT_EQ(ReportRecorder::Reports()[0], "Unable to load currency!");
   }
   {
-    // A file that opens but holds no type: attempted, failed, kept.
+    // A file that opens but holds no type: a failure every time, never
+    // passed off as loaded by a later call.
     dir.Write("Bad.bfly", MakeBflyFile(BflyHeaderSpec{}, {Lump("no model", 0, 0), Lump("x", 1, 0)}));
     BFLYINFO info;
     CopyCString(info.fileName, "Bad.bfly");
     EXPECT_FALSE(info.LoadData(folder.c_str(), 1.0f));
-    EXPECT_TRUE(info.loaded);
-    EXPECT_TRUE(info.data);
-    EXPECT_TRUE(info.LoadData(folder.c_str(), 1.0f)) << "loaded once, whatever came of it";
+    EXPECT_FALSE(info.loaded);
+    EXPECT_FALSE(info.data);
+    EXPECT_FALSE(info.LoadData(folder.c_str(), 1.0f));
   }
 }

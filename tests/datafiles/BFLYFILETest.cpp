@@ -1,11 +1,14 @@
 #include "datafiles/BFLYFILE.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "datafiles/RESFILE.h"
+#include "models/MS3D.h"
 #include "tests/support/TempDir.h"
 #include "tools/LumpWriter.h"
 #include "tools/TgaWriter.h"
@@ -269,4 +272,22 @@ TEST(BFLYFILE, ReopensAnotherFile) {
   EXPECT_TRUE(file.directory.empty());
   ASSERT_TRUE(file.Open(a.c_str()));
   EXPECT_EQ(file.directory.size(), 3u);
+}
+
+TEST(DataFiles, EveryReaderRefusesAFifoOrAFolderWithoutWaiting) {
+  // A FIFO under a data file's name used to block the open for good (the
+  // saver hung); a folder is no file either. Each reader says no at once.
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  for (const std::string& path : {dir.File("fifo"), dir.path()}) {
+    SCOPED_TRACE(path);
+    BFLYFILE type;
+    EXPECT_FALSE(type.Open(path.c_str()));
+    RESFILE resources;
+    EXPECT_FALSE(resources.Open(path.c_str()));
+    Texture texture;
+    EXPECT_FALSE(LoadTGA(&texture, path.c_str()));
+    MS3D model;
+    EXPECT_FALSE(model.Load(path.c_str()));
+  }
 }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +15,7 @@
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "util/CString.h"
+#include "util/Notice.h"
 
 namespace fs = std::filesystem;
 
@@ -27,15 +32,28 @@ class SettingsStoreTest : public ::testing::Test {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
 
+  // The first-run picture folder: the home's pictures folder.
+  std::string Pictures() const { return dir_.path() + "/Pictures/"; }
+
   TempDir dir_;
   ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
+  ScopedEnv home_{"HOME", dir_.path().c_str()};
   ScopedEnv data_{"XDG_DATA_HOME", "/xdg/data"};
 };
 
 // The user's butterfly folder under XDG_DATA_HOME; not created by loading.
 constexpr const char* kUserTypes = "/xdg/data/wingdrift/butterflies";
 
-void ExpectFirstRunRecord(const SETTINGS& s, bool mainMonitorOnly) {
+// Loads the settings and returns what they said on standard error.
+std::string LoadTelling(SETTINGS* s, bool* mainOnly, ScreenSaverDefaults& store, bool* saved = nullptr) {
+  ForgetNotices();
+  testing::internal::CaptureStderr();
+  const bool ok = LoadSettings(s, mainOnly, kResources, store);
+  if (saved != nullptr) *saved = ok;
+  return testing::internal::GetCapturedStderr();
+}
+
+void ExpectFirstRunRecord(const SETTINGS& s, bool mainMonitorOnly, const std::string& pictures) {
   EXPECT_FALSE(mainMonitorOnly);
   EXPECT_EQ(s.LBFLYSIZE, 70);
   EXPECT_EQ(s.LFLYSPEED, 75);
@@ -43,11 +61,11 @@ void ExpectFirstRunRecord(const SETTINGS& s, bool mainMonitorOnly) {
   EXPECT_EQ(s.MIXBFLY, 0);
   EXPECT_TRUE(s.WANTSHADOW);
   EXPECT_EQ(s.BGTYPE, 0);
-  EXPECT_STREQ(s.BGPath, "/library/Desktop Pictures/");
+  EXPECT_EQ(std::string(s.BGPath), pictures);
   EXPECT_EQ(s.BGRES, 1);
 }
 
-void ExpectFirstRunStore(const ScreenSaverDefaults& store) {
+void ExpectFirstRunStore(const ScreenSaverDefaults& store, const std::string& pictures) {
   EXPECT_EQ(store.stringForKey("version"), "1.1");
   EXPECT_FALSE(store.boolForKey("MainMonitorOnly"));
   EXPECT_EQ(store.stringForKey("SelectedBFly"), "GOT-F.bfly");
@@ -57,7 +75,7 @@ void ExpectFirstRunStore(const ScreenSaverDefaults& store) {
   EXPECT_EQ(store.integerForKey("MixBFly"), 0);
   EXPECT_TRUE(store.boolForKey("WantShadow"));
   EXPECT_EQ(store.integerForKey("BGType"), 0);
-  EXPECT_EQ(store.stringForKey("BGPath"), "/library/Desktop Pictures/");
+  EXPECT_EQ(store.stringForKey("BGPath"), pictures);
   EXPECT_EQ(store.integerForKey("BGRes"), 1);
 }
 
@@ -69,15 +87,17 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty)
     SETTINGS s;
     s.BFlyPath2[0] = 'x';
     bool mainOnly = true;
-    EXPECT_TRUE(LoadSettings(&s, &mainOnly, kResources, store));
-    ExpectFirstRunRecord(s, mainOnly);
+    bool saved = false;
+    EXPECT_EQ(LoadTelling(&s, &mainOnly, store, &saved), "") << "a first run is no news";
+    EXPECT_TRUE(saved);
+    ExpectFirstRunRecord(s, mainOnly, Pictures());
     EXPECT_STREQ(s.SelectedBFlyName, "") << "the flock falls back to the first type it finds";
     EXPECT_STREQ(s.BFlyPath, kResources);
     EXPECT_STREQ(s.BFlyPath2, kUserTypes);
   }
   // The defaults reached the disk.
   ScreenSaverDefaults reread(kSettingsModuleName);
-  ExpectFirstRunStore(reread);
+  ExpectFirstRunStore(reread, Pictures());
 
   // A selected name already in the record stays when the store has none.
   fs::remove(StorePath());
@@ -89,7 +109,7 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty)
   EXPECT_STREQ(s.SelectedBFlyName, "Mine.bfly");
 }
 
-TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatOverwritesUserChoices) {
+TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
   for (const char* version : {"1.0", "1.10", ""}) {
     {
       ScreenSaverDefaults store(kSettingsModuleName);
@@ -103,15 +123,27 @@ TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatOverwritesUserChoices) {
       store.setObject("/home/me/pictures", "BGPath");
       ASSERT_TRUE(store.synchronize());
     }
+    const std::string old = StoredText();
     ScreenSaverDefaults store(kSettingsModuleName);
     SETTINGS s;
     bool mainOnly = true;
-    EXPECT_TRUE(LoadSettings(&s, &mainOnly, kResources, store));
-    ExpectFirstRunRecord(s, mainOnly);
+    bool saved = false;
+    const std::string said = LoadTelling(&s, &mainOnly, store, &saved);
+    EXPECT_TRUE(saved);
+    ExpectFirstRunRecord(s, mainOnly, Pictures());
     // The record keeps the name it read; only the store gets the default.
     EXPECT_STREQ(s.SelectedBFlyName, "Chosen.bfly");
     ScreenSaverDefaults reread(kSettingsModuleName);
-    ExpectFirstRunStore(reread);
+    ExpectFirstRunStore(reread, Pictures());
+
+    // The user's edits are kept, and the line says where.
+    const std::string prefix = "wingdrift: settings \"" + StorePath() + "\": version \"" +
+                               version + "\" is not \"1.1\"; kept the old settings as \"";
+    ASSERT_EQ(said.rfind(prefix, 0), 0u) << said;
+    const std::string copy = said.substr(prefix.size(), said.find('"', prefix.size()) - prefix.size());
+    std::ifstream in(copy, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), old);
+    EXPECT_EQ(said.substr(prefix.size() + copy.size()), "\" and wrote the defaults\n");
   }
 }
 
@@ -136,7 +168,8 @@ TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
   ScreenSaverDefaults store(kSettingsModuleName);
   SETTINGS s;
   bool mainOnly = false;
-  EXPECT_TRUE(LoadSettings(&s, &mainOnly, kResources, store));
+  const std::string said = LoadTelling(&s, &mainOnly, store);
+  EXPECT_EQ(said, "wingdrift: settings \"" + StorePath() + "\": \"MaxBFly\" is 25, outside 0 to 10; using 10\n");
   EXPECT_TRUE(mainOnly);
   EXPECT_STREQ(s.SelectedBFlyName, "Chosen.bfly");
   EXPECT_EQ(s.LBFLYSIZE, 150);
@@ -149,30 +182,96 @@ TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
   EXPECT_EQ(s.BGRES, INT32_MAX) << "clamped, not wrapped";
   EXPECT_EQ(StoredText(), before) << "a current store is not rewritten";
 
-  // No lower limit on the number of butterflies; absent keys read as 0.
-  for (int64_t count : {0, -4}) {
-    store.setInteger(count, "MaxBFly");
-    store.setObject(nullptr, "BGPath");
-    SETTINGS t;
-    LoadSettings(&t, &mainOnly, kResources, store);
-    EXPECT_EQ(t.MAX_BFLY, count);
-    EXPECT_STREQ(t.BGPath, "");
-  }
+}
 
-  // Sizes the type scaling cannot take (200 % divides by zero, 0 % stops the
-  // flock) and negative speeds are brought into range when read, not stored.
-  const struct {
-    int64_t size, speed, wantSize, wantSpeed;
-  } ranges[] = {{200, -5, 190, 0}, {5000, 40, 190, 40}, {0, 0, 10, 0}, {-70, 75, 10, 75},
-                {10, 500, 10, 500}, {190, 1, 190, 1}};
-  for (const auto& r : ranges) {
-    store.setInteger(r.size, "BFlySize");
-    store.setInteger(r.speed, "FlySpeed");
-    SETTINGS t;
-    LoadSettings(&t, &mainOnly, kResources, store);
-    EXPECT_EQ(t.LBFLYSIZE, r.wantSize) << r.size;
-    EXPECT_EQ(t.LFLYSPEED, r.wantSpeed) << r.speed;
-    EXPECT_EQ(store.integerForKey("BFlySize"), r.size) << "the stored value is kept";
+TEST_F(SettingsStoreTest, MissingUnknownWrongAndOutOfRangeKeysAreToldAndReadSafely) {
+  struct Case {
+    const char* key;
+    std::function<void(ScreenSaverDefaults&)> store;  // null: the key removed
+    std::function<void(const SETTINGS&)> expect;
+    const char* said;  // after 'settings "<path>": '
+  };
+  const Case cases[] = {
+      // Without "MaxBFly" no butterfly would fly: a missing key is its default.
+      {"MaxBFly", nullptr, [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 8); },
+       "\"MaxBFly\" is missing; using the default 8"},
+      {"BFlySize", nullptr, [](const SETTINGS& s) { EXPECT_EQ(s.LBFLYSIZE, 70); },
+       "\"BFlySize\" is missing; using the default 70"},
+      {"WantShadow", nullptr, [](const SETTINGS& s) { EXPECT_TRUE(s.WANTSHADOW); },
+       "\"WantShadow\" is missing; using the default true"},
+      {"FlySpeed", [](ScreenSaverDefaults& d) { d.setObject("fast", "FlySpeed"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.LFLYSPEED, 75); },
+       "\"FlySpeed\" is not a number; using the default 75"},
+      {"BGPath", [](ScreenSaverDefaults& d) { d.setInteger(5, "BGPath"); }, nullptr, nullptr},
+      {"MaxBFly", [](ScreenSaverDefaults& d) { d.setInteger(-4, "MaxBFly"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 0); },
+       "\"MaxBFly\" is -4, outside 0 to 10; using 0"},
+      // Sizes the type scaling cannot take (200 % divides by zero) and
+      // speeds at which no butterfly is ever on screen.
+      {"BFlySize", [](ScreenSaverDefaults& d) { d.setInteger(200, "BFlySize"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.LBFLYSIZE, 190); },
+       "\"BFlySize\" is 200, outside 10 to 190; using 190"},
+      {"FlySpeed", [](ScreenSaverDefaults& d) { d.setInteger(10000, "FlySpeed"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.LFLYSPEED, 400); },
+       "\"FlySpeed\" is 10000, outside 0 to 400; using 400"},
+      // An index out of range, like the others.
+      {"BGType", [](ScreenSaverDefaults& d) { d.setInteger(7, "BGType"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.BGTYPE, 0); }, "\"BGType\" is 7, outside 0 to 2; using 0"},
+      {"MaxBfly", [](ScreenSaverDefaults& d) { d.setInteger(3, "MaxBfly"); },
+       [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 8); }, "unknown key \"MaxBfly\" ignored"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    fs::remove(StorePath());
+    {
+      ScreenSaverDefaults store(kSettingsModuleName);
+      SETTINGS s;
+      bool mainOnly = false;
+      LoadSettings(&s, &mainOnly, kResources, store);  // a whole current store
+      if (c.store) {
+        c.store(store);
+      } else {
+        store.setObject(nullptr, c.key);
+      }
+      ASSERT_TRUE(store.synchronize());
+    }
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS s;
+    bool mainOnly = false;
+    const std::string said = LoadTelling(&s, &mainOnly, store);
+    if (c.expect) c.expect(s);
+    const std::string prefix = "wingdrift: settings \"" + StorePath() + "\": ";
+    if (c.said != nullptr) {
+      EXPECT_EQ(said, prefix + c.said + "\n");
+    } else {  // text expected: not a path
+      EXPECT_EQ(said, prefix + "\"BGPath\" is not text; using the default \"" + Pictures() + "\"\n");
+      EXPECT_EQ(std::string(s.BGPath), Pictures());
+    }
+  }
+}
+
+TEST_F(SettingsStoreTest, PictureFolderIsTheUsersOnLinux) {
+  // The macOS folder of earlier stores is the user's pictures folder; "~/"
+  // is the home folder; anything else is taken as it is.
+  const std::pair<const char*, std::string> cases[] = {
+      {"/library/Desktop Pictures/", Pictures()},
+      {"~/Photos/", dir_.path() + "/Photos/"},
+      {"/srv/pictures", "/srv/pictures"},
+  };
+  for (const auto& [stored, folder] : cases) {
+    {
+      ScreenSaverDefaults store(kSettingsModuleName);
+      SETTINGS s;
+      bool mainOnly = false;
+      LoadSettings(&s, &mainOnly, kResources, store);
+      store.setObject(stored, "BGPath");
+      ASSERT_TRUE(store.synchronize());
+    }
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS s;
+    bool mainOnly = false;
+    EXPECT_EQ(LoadTelling(&s, &mainOnly, store), "");
+    EXPECT_EQ(std::string(s.BGPath), folder) << stored;
   }
 }
 
@@ -238,6 +337,33 @@ TEST_F(SettingsStoreTest, FirstRunThatCannotBeSavedStillFillsTheRecord) {
   ScreenSaverDefaults store(kSettingsModuleName);
   SETTINGS s;
   bool mainOnly = true;
-  EXPECT_FALSE(LoadSettings(&s, &mainOnly, kResources, store));
-  ExpectFirstRunRecord(s, mainOnly);
+  bool saved = true;
+  const std::string said = LoadTelling(&s, &mainOnly, store, &saved);
+  EXPECT_FALSE(saved);
+  ExpectFirstRunRecord(s, mainOnly, Pictures());
+  EXPECT_EQ(said, "wingdrift: settings \"" + store.path() +
+                      "\": cannot save the defaults (Not a directory); using them without saving\n");
+}
+
+TEST_F(SettingsStoreTest, AnUnreadableStoreIsMovedAsideAndNamed) {
+  // A FIFO in the store's place (it would block the open for good) and a
+  // damaged file both count as unreadable.
+  for (const bool fifo : {true, false}) {
+    fs::create_directories(fs::path(StorePath()).parent_path());
+    if (fifo) {
+      ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
+    } else {
+      std::ofstream(StorePath()) << "<plist><dict><key>";
+    }
+    ScreenSaverDefaults store(kSettingsModuleName);
+    ASSERT_FALSE(store.damagedCopy().empty());
+    SETTINGS s;
+    bool mainOnly = true;
+    const std::string said = LoadTelling(&s, &mainOnly, store);
+    EXPECT_EQ(said, "wingdrift: settings \"" + StorePath() + "\": could not be read; kept it as \"" +
+                        store.damagedCopy() + "\" and wrote the defaults\n");
+    ExpectFirstRunRecord(s, mainOnly, Pictures());
+    EXPECT_EQ(fs::is_fifo(store.damagedCopy()), fifo);
+    fs::remove(StorePath());
+  }
 }

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <pwd.h>
@@ -502,6 +503,43 @@ TEST_F(XProgramTest, MultisamplingAsTheRendererSuitsOrAsAsked) {
     p.Signal(SIGTERM);
     EXPECT_TRUE(p.Wait(5));
   }
+}
+
+TEST_F(XProgramTest, EachMonitorShowsItsOwnDesktop) {
+  // Two monitors side by side on the one screen, as `xrandr --setmonitor`
+  // makes them; the left one is the primary.
+  for (const int x : {0, kWidth / 2}) {
+    XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
+    m->name = XInternAtom(display_, x == 0 ? "LEFT" : "RIGHT", False);
+    m->primary = x == 0;
+    m->x = x;
+    m->width = kWidth / 2;
+    m->height = kHeight;
+    m->mwidth = 80;
+    m->mheight = 240;
+    XRRSetMonitor(display_, DefaultRootWindow(display_), m);
+    XFree(m);
+  }
+  XSync(display_, False);
+  ChildProcess p;
+  ASSERT_TRUE(p.Start({kProgram}, Env(server_.name())));
+  auto left = [](double u, double v) { return Quadrant(u / 2, v); };
+  auto right = [](double u, double v) { return Quadrant(0.5 + u / 2, v); };
+  Shot l, r;
+  // Butterflies on the picture: the saver has drawn (its windows show the
+  // root until then).
+  const bool shown = WaitFor(15, [&] {
+    if (ViewableWindow(kWidth / 2, kHeight) == 0) return false;
+    l = ShotOf(0, 0, kWidth / 2, kHeight);
+    r = ShotOf(kWidth / 2, 0, kWidth / 2, kHeight);
+    return ShowsPicture(l, left) && ShowsPicture(r, right) && CountOffPicture(l, left) > 50 &&
+           CountOffPicture(r, right) > 50;
+  });
+  l.Save("monitor-left.png");
+  r.Save("monitor-right.png");
+  EXPECT_TRUE(shown) << "red over blue on the left, green over white on the right; see "
+                        "test-output/monitor-left.png and monitor-right.png";
+  ExpectQuietExitOn(p, SIGTERM);
 }
 
 TEST_F(XProgramTest, FullScreenEndsOnPointerMotionOrKey) {

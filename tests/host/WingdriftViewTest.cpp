@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,9 +21,11 @@
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/ScreenSource.h"
 #include "tests/support/GLTest.h"
+#include "tests/support/PngWriter.h"
 #include "tests/support/SceneContent.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "util/Notice.h"
 
 namespace {
 
@@ -76,6 +80,33 @@ class PlacedWindow final : public ViewWindow {
   OffscreenWindow inner_;
 };
 
+// The offscreen context, which the test can make refuse to become current
+// (its window gone, say).
+class RefusingWindow final : public ViewWindow {
+ public:
+  explicit RefusingWindow(const bool* refuse) : refuse_(refuse), inner_(&GLTest::Context(), [] {}) {}
+  ViewRect FrameOnRoot() override { return ViewRect{0, 0, GLTest::kWidth, GLTest::kHeight}; }
+  std::unique_ptr<OpenGLContext> CreateContext() override {
+    class Context final : public OpenGLContext {
+     public:
+      Context(std::unique_ptr<OpenGLContext> inner, const bool* refuse)
+          : inner_(std::move(inner)), refuse_(refuse) {}
+      bool MakeCurrent() override { return !*refuse_ && inner_->MakeCurrent(); }
+      void ReleaseCurrent() override { inner_->ReleaseCurrent(); }
+      void FlushBuffer() override { inner_->FlushBuffer(); }
+
+     private:
+      std::unique_ptr<OpenGLContext> inner_;
+      const bool* refuse_;
+    };
+    return std::make_unique<Context>(inner_.CreateContext(), refuse_);
+  }
+
+ private:
+  const bool* refuse_;
+  OffscreenWindow inner_;
+};
+
 struct StoredSettings {
   int bgType = 0;
   int bgRes = 1;
@@ -87,6 +118,7 @@ struct StoredSettings {
   StoredSettings& BgRes(int v) { bgRes = v; return *this; }
   StoredSettings& MainOnly(bool v) { mainMonitorOnly = v; return *this; }
   StoredSettings& BgPath(std::string v) { bgPath = std::move(v); return *this; }
+  StoredSettings& MaxBFly(int v) { maxBFly = v; return *this; }
 };
 
 class ViewTest : public GLTest {
@@ -343,6 +375,89 @@ TEST_F(ViewTest, BlackOrMissingCaptureFallsBackToThePictureFile) {
   }
 }
 
+TEST_F(ViewTest, BackgroundKeepsItsShapeOrIsBlackAndEveryFallbackIsTold) {
+  // A 2:1 picture, white circle on green, in the square view: covered and
+  // centred, the circle stays round (stretched, it would be half as wide).
+  TempDir pictures;
+  {
+    constexpr int kW = 512, kH = 256;
+    std::vector<uint8_t> rgba(static_cast<size_t>(kW) * kH * 4, 255);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        const double dx = x + 0.5 - kW / 2.0, dy = y + 0.5 - kH / 2.0;
+        uint8_t* p = &rgba[(static_cast<size_t>(y) * kW + x) * 4];
+        if (dx * dx + dy * dy > 100.0 * 100.0) p[0] = p[2] = 0;
+      }
+    }
+    ASSERT_TRUE(WriteFramePng(pictures.File("circle.png"), rgba, kW, kH));
+  }
+  auto draw = [&](WingdriftView& view) {
+    view.startAnimation();
+    view.animateOneFrame();
+    clock_.now += 1.0 / 60.0;
+    view.animateOneFrame();
+  };
+  auto said = [&](const std::function<void()>& run) {
+    ForgetNotices();
+    testing::internal::CaptureStderr();
+    run();
+    return testing::internal::GetCapturedStderr();
+  };
+  {
+    Store(StoredSettings().BgType(2).BgPath(pictures.path()).MaxBFly(0));
+    EXPECT_EQ(said([&] { draw(*MakeView()); }), "") << "nothing is told when all goes well";
+    const std::vector<uint8_t> rgba = Context().ReadPixels();
+    auto white = [&](int x, int y) { return rgba[(static_cast<size_t>(y) * kWidth + x) * 4] > 128; };
+    int across = 0, down = 0;
+    for (int i = 0; i < kWidth; ++i) {
+      across += white(i, kHeight / 2) ? 1 : 0;
+      down += white(kWidth / 2, i) ? 1 : 0;
+    }
+    EXPECT_NEAR(across, 200, 6);
+    EXPECT_NEAR(down, 200, 6);
+  }
+  // Every source fails, the shipped picture too: black, not white, and one
+  // line for each fallback, naming the file or folder and why.
+  TempDir data;
+  for (const auto& entry : std::filesystem::directory_iterator(data_)) {
+    if (entry.path().filename() != kFallbackPictureName) {
+      std::filesystem::create_symlink(entry.path(), data.File(entry.path().filename()));
+    }
+  }
+  host_.resourceFolder = data.path() + "/";
+  const std::string fallback = data.path() + "/" + kFallbackPictureName;
+  TempDir empty;
+  desktop_.image = TwoBands(800, 600, 0x000000, 0x000000);
+  host_.desktop = &desktop_;
+  host_.desktopPicture = [](int) { return std::string(); };
+  const std::pair<StoredSettings, std::string> cases[] = {
+      {StoredSettings().MaxBFly(0),
+       "wingdrift: cannot show the desktop: the capture came out black; showing the desktop picture "
+       "instead\n"
+       "wingdrift: no desktop picture found; the shipped picture \"" + fallback +
+           "\" cannot be opened (No such file or directory) too; the background is black\n"},
+      {StoredSettings().BgType(2).BgPath(empty.path()).MaxBFly(0),
+       "wingdrift: the picture folder \"" + empty.path() +
+           "\" has no .jpg, .jpeg, .gif or .png picture; the shipped picture \"" + fallback +
+           "\" cannot be opened (No such file or directory) too; the background is black\n"},
+  };
+  for (const auto& [settings, lines] : cases) {
+    Store(settings);
+    std::unique_ptr<WingdriftView> view;
+    EXPECT_EQ(said([&] {
+                view = MakeView();
+                draw(*view);
+              }),
+              lines);
+    EXPECT_EQ(view->DeskTex.texID, 0u);
+    EXPECT_TRUE(AllBlack());
+    // Said once per start, however many views meet it.
+    testing::internal::CaptureStderr();
+    draw(*MakeView());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  }
+}
+
 TEST_F(ViewTest, MainScreenOnly) {
   // Screen 1, to the right, is the primary one.
   screens_.list.screens = {ScreenInfo{0, 0, 0, 1920, 1080, false, "A"},
@@ -457,6 +572,39 @@ TEST_F(ViewTest, BackgroundTextureHasOneOwner) {
   EXPECT_TRUE(glIsTexture(name)) << "the scene only refers to the background";
   view.reset();
   EXPECT_FALSE(glIsTexture(name)) << "the view's record deletes it";
+}
+
+TEST_F(ViewTest, NamesAreDeletedOnlyInTheViewsOwnContext) {
+  Store(StoredSettings());
+  desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
+  host_.desktop = &desktop_;
+  bool refuse = false;
+  auto view = std::make_unique<WingdriftView>(ViewRect{0, 0, kWidth, kHeight}, false,
+                                              std::make_unique<RefusingWindow>(&refuse), host_);
+  const unsigned kept = view->DeskTex.texID;
+  ASSERT_NE(kept, 0u);
+  {
+    // A capture with nothing to capture replaces the name it was given:
+    // that texture is deleted, not leaked.
+    host_.desktop = nullptr;
+    auto blind = MakeView();
+    unsigned name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const unsigned old = name;
+    blind->captureDesktop(&name, 0);
+    EXPECT_EQ(name, 0u);
+    EXPECT_FALSE(glIsTexture(old));
+  }
+  // Its context refuses: whatever context is current (another view's) must
+  // keep its objects, so the view deletes nothing and leaves none current.
+  refuse = true;
+  ASSERT_TRUE(Context().MakeCurrent());
+  view.reset();
+  ASSERT_TRUE(Context().MakeCurrent());
+  EXPECT_TRUE(glIsTexture(kept)) << "deleted in a context that was not the view's";
+  glDeleteTextures(1, &kept);
 }
 
 TEST_F(ViewTest, AlternativeCaptureThroughGLU) {

@@ -6,8 +6,10 @@
 namespace {
 size_t g_calls = 0;
 size_t g_bytes = 0;
+size_t g_failFrom = 0;
 
 void* Allocate(size_t size) {
+  if (g_failFrom != 0 && size >= g_failFrom) return nullptr;
   ++g_calls;
   g_bytes += size;
   return std::malloc(size ? size : 1);
@@ -34,3 +36,5 @@ void ResetAllocations() {
 }
 
 AllocationCount Allocations() { return {g_calls, g_bytes}; }
+
+void FailAllocationsFrom(size_t bytes) { g_failFrom = bytes; }

@@ -12,3 +12,6 @@ struct AllocationCount {
 // Allocations made since the last ResetAllocations.
 void ResetAllocations();
 AllocationCount Allocations();
+// Every later allocation of at least `bytes` fails (as when memory runs
+// out); 0 turns failing off.
+void FailAllocationsFrom(size_t bytes);

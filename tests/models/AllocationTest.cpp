@@ -61,3 +61,18 @@ TEST(ModelAllocation, PlaybackAllocatesNothing) {
   }
   EXPECT_EQ(Allocations().calls, 0u);
 }
+
+TEST(ModelAllocation, RunningOutOfMemoryIsAFailureNotAThrow) {
+  // A model of 2000 vertices needs a vertex array far above 16 KiB.
+  MS3DWriter big = QuadModel(0, 0, 1, 1);
+  big.vertices.resize(2000, big.vertices[0]);
+  const std::string bytes = big.Bytes();
+  ReportRecorder reports;
+  MS3D model;
+  FailAllocationsFrom(16 * 1024);
+  const bool loaded = LoadBytes(&model, bytes);
+  FailAllocationsFrom(0);
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(reports.last(), "Unable to allocate memory!");
+  EXPECT_TRUE(LoadBytes(&model, bytes)) << "with memory, the same model loads";
+}

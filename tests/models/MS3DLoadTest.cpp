@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <limits>
 #include <string>
 
@@ -267,6 +269,28 @@ TEST(MS3DLoad, RefusesFallingKeyTimes) {
     ExpectRefused(w, "falling translation times");
     w.joints[0].translationKeys[0].time = std::numeric_limits<float>::quiet_NaN();
     ExpectRefused(w, "NaN translation time");
+  }
+}
+
+TEST(MS3DLoad, RefusesNonFiniteNumbers) {
+  // One infinite vertex keeps a butterfly from ever landing; NaN bone data
+  // draws nothing.
+  const float kInf = std::numeric_limits<float>::infinity();
+  const float kNaN = std::numeric_limits<float>::quiet_NaN();
+  const std::pair<const char*, std::function<void(MS3DWriter&)>> cases[] = {
+      {"infinite vertex", [&](MS3DWriter& w) { w.vertices[3].position.y = kInf; }},
+      {"NaN joint rotation", [&](MS3DWriter& w) { w.joints[1].rotation.x = kNaN; }},
+      {"infinite joint position", [&](MS3DWriter& w) { w.joints[0].position.z = -kInf; }},
+      {"infinite key time", [&](MS3DWriter& w) { w.joints[1].rotationKeys.back().time = kInf; }},
+      {"NaN rotation key", [&](MS3DWriter& w) { w.joints[0].rotationKeys[1].value.z = kNaN; }},
+      {"infinite translation key", [&](MS3DWriter& w) { w.joints[0].translationKeys[1].value.y = kInf; }},
+      {"NaN frame rate", [&](MS3DWriter& w) { w.fps = kNaN; }},
+      {"infinite frame rate", [&](MS3DWriter& w) { w.fps = kInf; }},
+  };
+  for (const auto& [what, spoil] : cases) {
+    MS3DWriter w = ArmModel();
+    spoil(w);
+    ExpectRefused(w, what);
   }
 }
 

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <string>
 
+#include "platform/DesktopConfigFiles.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -58,6 +62,9 @@ TEST(DesktopPicture, PathFromUri) {
 }
 
 TEST(DesktopPicture, ReadsTheRunningDesktopsSetting) {
+  TempDir home;  // no desktop files of the machine's user
+  ScopedEnv homeEnv("HOME", home.path().c_str());
+  ScopedEnv configEnv("XDG_CONFIG_HOME", nullptr);
   Desktops desktops;
   if (!desktops.compiled()) GTEST_SKIP() << "glib-compile-schemas is not available";
   const std::string gnome =
@@ -102,4 +109,126 @@ TEST(DesktopPicture, ReadsTheRunningDesktopsSetting) {
     DesktopPicture p(empty.path(), empty.Write("settings", gnome));
     EXPECT_EQ(p.PathForScreen(0, "GNOME"), "");
   }
+}
+
+namespace {
+
+// Writes `text` to <home>/<relative>, making the folders.
+void Put(const TempDir& home, const std::string& relative, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(home.File(relative)).parent_path());
+  home.Write(relative, text);
+}
+
+}  // namespace
+
+TEST(DesktopPicture, ReadsEachDesktopsFilesInATemporaryHome) {
+  TempDir home;
+  ScopedEnv homeEnv("HOME", home.path().c_str());
+  ScopedEnv configEnv("XDG_CONFIG_HOME", nullptr);
+  Desktops desktops;  // GSettings with nothing set
+  ASSERT_TRUE(desktops.compiled());
+  const DesktopPicture p = desktops.With("");
+  EXPECT_EQ(p.PathForScreen(0, "KDE"), "");
+
+  // KDE Plasma: the wallpaper of the containment on the screen; a wallpaper
+  // package gives its largest picture.
+  Put(home, ".config/plasma-org.kde.plasma.desktop-appletsrc",
+      "[Containments][1]\nlastScreen=0\nplugin=org.kde.desktopcontainment\nwallpaperplugin=org.kde.image\n\n"
+      "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///pics/kde%20left.jpg\n\n"
+      "[Containments][2]\nlastScreen=1\nwallpaperplugin=org.kde.image\n\n"
+      "[Containments][2][Wallpaper][org.kde.image][General]\nImage=" + home.path() + "/Next/\n\n"
+      "[Containments][7]\nplugin=org.kde.panel\n");
+  Put(home, "Next/contents/images/1920x1080.png", "x");
+  Put(home, "Next/contents/images/5120x2880.png", "x");
+  Put(home, "Next/contents/images/1280x1024.png", "x");
+  EXPECT_EQ(p.PathForScreen(0, "KDE"), "/pics/kde left.jpg");
+  EXPECT_EQ(p.PathForScreen(1, "KDE"), home.path() + "/Next/contents/images/5120x2880.png");
+
+  // Xfce: xfconf's backdrop of the monitor, by output name or by order.
+  Put(home, ".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
+      R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-desktop" version="1.0">
+  <property name="backdrop" type="empty">
+    <property name="screen0" type="empty">
+      <property name="monitorHDMI-1" type="empty">
+        <property name="workspace0" type="empty">
+          <property name="color-style" type="int" value="0"/>
+          <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
+        </property>
+      </property>
+      <property name="monitorDP-2" type="empty">
+        <property name="workspace0" type="empty">
+          <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
+        </property>
+      </property>
+    </property>
+  </property>
+</channel>
+)");
+  EXPECT_EQ(p.PathForScreen(0, "XFCE", "DP-2"), "/pics/xfce-dp.png");
+  EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
+  EXPECT_EQ(p.PathForScreen(1, "XFCE"), "/pics/xfce-dp.png");
+
+  // LXQt: pcmanfm-qt's desktop wallpaper.
+  Put(home, ".config/pcmanfm-qt/lxqt/settings.conf",
+      "[Behavior]\nNoUsbTrash=true\n\n[Desktop]\nWallpaper=/pics/lxqt waves.png\nWallpaperMode=zoom\n");
+  EXPECT_EQ(p.PathForScreen(0, "LXQt"), "/pics/lxqt waves.png");
+
+  // The running desktop first, then the others in order (KDE before Xfce).
+  EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
+  EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/kde left.jpg");
+
+  // feh, for window managers: one picture per monitor.
+  std::filesystem::remove_all(home.File(".config"));
+  Put(home, ".fehbg",
+      "#!/bin/sh\nfeh --no-fehbg --bg-fill '/pics/feh one.jpg' '/pics/feh-two.png' \n");
+  EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/feh one.jpg");
+  EXPECT_EQ(p.PathForScreen(1, "i3"), "/pics/feh-two.png");
+  EXPECT_EQ(p.PathForScreen(5, "i3"), "/pics/feh one.jpg");
+
+  // GNOME naming a slideshow: its current picture.
+  Put(home, "show.xml", "<background><static><duration>60</duration><file>/pics/shown.jpg</file></static></background>");
+  EXPECT_EQ(desktops.With("[org/gnome/desktop/background]\npicture-uri='file://" + home.File("show.xml") + "'\n")
+                .PathForScreen(0, "GNOME"),
+            "/pics/shown.jpg");
+}
+
+TEST(DesktopPicture, SlideshowShowsItsCurrentPicture) {
+  TempDir dir;
+  // Debian's own default: one picture in several sizes.
+  const std::string sizes = dir.Write("debian.xml", R"(<background>
+  <static>
+    <duration>8640000.0</duration>
+    <file>
+      <size width="1920" height="1080">/usr/share/wall/1920x1080.svg</size>
+      <size width="3840" height="2160">/usr/share/wall/3840x2160.svg</size>
+      <size width="1280" height="1024">/usr/share/wall/1280x1024.svg</size>
+    </file>
+  </static>
+</background>)");
+  EXPECT_EQ(SlideshowPicture(sizes, std::time(nullptr)), "/usr/share/wall/3840x2160.svg");
+
+  // A timed show: an hour of A, a minute's fade to B, an hour of B, a
+  // minute's fade back, from a start in local time.
+  const std::string timed = dir.Write("timed.xml", R"(<background>
+  <starttime><year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second></starttime>
+  <static><duration>3600.0</duration><file>/pics/a.jpg</file></static>
+  <transition type="overlay"><duration>60.0</duration><from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
+  <static><duration>3600.0</duration><file>/pics/b.jpg</file></static>
+  <transition type="overlay"><duration>60.0</duration><from>/pics/b.jpg</from><to>/pics/a.jpg</to></transition>
+</background>)");
+  std::tm start{};
+  start.tm_year = 120;
+  start.tm_mday = 1;
+  start.tm_isdst = -1;
+  const std::time_t t0 = std::mktime(&start);
+  const std::pair<double, const char*> cases[] = {
+      {10, "/pics/a.jpg"},     {3610, "/pics/a.jpg"},  {3650, "/pics/b.jpg"},
+      {5000, "/pics/b.jpg"},   {7300, "/pics/a.jpg"},  {7320 * 3 + 3700, "/pics/b.jpg"},
+  };
+  for (const auto& [seconds, picture] : cases) {
+    EXPECT_EQ(SlideshowPicture(timed, t0 + static_cast<std::time_t>(seconds)), picture) << seconds;
+  }
+  EXPECT_EQ(SlideshowPicture(dir.Write("bad.xml", "<background><static>"), t0), "");
+  EXPECT_EQ(SlideshowPicture(dir.File("missing.xml"), t0), "");
 }

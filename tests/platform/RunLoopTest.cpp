@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -97,5 +99,44 @@ TEST(RunLoop, SignalsEndTheLoopAndAStoppedViewSleeps) {
     EXPECT_EQ(view.times.size(), 3u);
     // A timer left running would wake the loop about 18 times in 300 ms.
     EXPECT_LE(loop.wakeups() - wakeupsWhenStopped, 3u);
+  }
+}
+
+TEST(RunLoop, ASignalEndsTheProcessEvenDuringASlowSetUp) {
+  // The program's arrangement: the loop (and its handlers) exist, then a
+  // set-up that takes far longer than anyone waits (a minute of work that
+  // retries whatever a signal interrupts). Each signal must end the process
+  // promptly, with status 0.
+  for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signo);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SignalPipe::EndProcessAfterGrace(true);
+      RunLoop loop(nullptr);
+      const char byte = 1;
+      if (write(ready[1], &byte, 1) != 1) _exit(3);
+      const double end = MonotonicClock::Seconds() + 60.0;
+      while (MonotonicClock::Seconds() < end) {
+        timespec pause{0, 10'000'000};
+        while (nanosleep(&pause, &pause) != 0) {
+        }
+      }
+      _exit(2);  // the set-up finished: the signal was not heeded
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    const double sent = MonotonicClock::Seconds();
+    kill(child, signo);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    // Generous for a loaded machine; the set-up alone would take a minute.
+    EXPECT_LT(MonotonicClock::Seconds() - sent, 20.0);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 }

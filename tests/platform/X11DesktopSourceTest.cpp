@@ -49,7 +49,7 @@ TEST_F(X11DesktopSourceTest, CapturesTheRootIntoATextureTheRightWayUp) {
   ASSERT_NE(context, nullptr);
   ASSERT_TRUE(context->MakeCurrent());
   unsigned name = 0;
-  ASSERT_TRUE(CaptureDesktopTexture(source, 1, &name));
+  ASSERT_TRUE(CaptureDesktopTexture(source, {}, 1, &name));
   glBindTexture(GL_TEXTURE_2D, name);
   GLint w = 0, h = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
@@ -67,19 +67,22 @@ TEST_F(X11DesktopSourceTest, CapturesTheRootIntoATextureTheRightWayUp) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(X11DesktopSourceTest, CutsToTheMainMonitor) {
+TEST_F(X11DesktopSourceTest, CutsToTheMainMonitorOrTheViewsOwn) {
   PaintRoot([](int x, int y) { return Quadrants(x, y, kWidth, kHeight); });
-  // The right half is the primary monitor.
-  XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
-  m->name = XInternAtom(display_, "RIGHT", False);
-  m->primary = True;
-  m->x = 320;
-  m->width = 320;
-  m->height = 480;
-  m->mwidth = 80;
-  m->mheight = 120;
-  XRRSetMonitor(display_, DefaultRootWindow(display_), m);
-  XFree(m);
+  // Two monitors side by side (xrandr --setmonitor); the right one is the
+  // primary.
+  for (int x : {0, 320}) {
+    XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
+    m->name = XInternAtom(display_, x == 0 ? "LEFT" : "RIGHT", False);
+    m->primary = x == 320;
+    m->x = x;
+    m->width = 320;
+    m->height = 480;
+    m->mwidth = 80;
+    m->mheight = 120;
+    XRRSetMonitor(display_, DefaultRootWindow(display_), m);
+    XFree(m);
+  }
   XSync(display_, False);
 
   X11DesktopSource source(display_, 0);
@@ -90,6 +93,16 @@ TEST_F(X11DesktopSourceTest, CutsToTheMainMonitor) {
   EXPECT_EQ(RgbAt(image, 10, 10), 0x00FF00u);
   EXPECT_EQ(RgbAt(image, 10, 470), 0xFFFFFFu);
   EXPECT_EQ(RgbAt(image, 310, 10), 0x00FF00u);
+
+  // A view on the left monitor shows the left monitor's desktop.
+  RgbaImage left;
+  ASSERT_TRUE(source.GrabArea(ViewRect{0, 0, 320, 480}, &left));
+  ASSERT_EQ(left.width, 320);
+  EXPECT_EQ(RgbAt(left, 10, 10), 0xFF0000u);
+  EXPECT_EQ(RgbAt(left, 319, 470), 0x0000FFu) << "nothing of the right monitor";
+  RgbaImage right;
+  ASSERT_TRUE(source.GrabArea(ViewRect{330, 0, 200, 100}, &right));
+  EXPECT_EQ(RgbAt(right, 0, 470), 0xFFFFFFu);
 }
 
 TEST_F(X11DesktopSourceTest, PrefersXScreenSaversScreenshot) {
