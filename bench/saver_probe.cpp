@@ -5,15 +5,24 @@
 //   saver_probe SECONDS X Y PROGRAM [ARGS...]
 //
 // The first drawn frame is the first moment the pixel at (X, Y) of the root
-// window is no longer black (the display's root must be black before).
-// Frames are counted by Mesa's HUD, which the probe turns on for the program
-// and which writes its frame rate every half second into a file. CPU time is
+// window is no longer black (the display's root must be black before). With
+// a negative X the program is not expected to draw: the span starts 3 s
+// after the program, and first_frame_s is -1.
+// Frames are counted by the X server: the probe watches the root window with
+// the DAMAGE extension and counts each burst of drawing (changes less than
+// 4 ms apart) as one frame, which counts swapped frames and frames shown in
+// part (copied rectangles) alike. Mesa's HUD, which the probe turns on for
+// the program, counts swaps only; its count is printed as hud_frames. CPU time is
 // user + system time of the program and all its threads (Mesa's llvmpipe
 // renders on threads of its own), read from /proc at the end of the span;
 // then the program gets SIGTERM. Prints one line:
-//   first_frame_s=... seconds=... cpu_s=... frames=... fps=... cpu_ms_per_frame=...
+//   first_frame_s=... seconds=... cpu_s=... frames=... hud_frames=... fps=...
+//   cpu_ms_per_frame=... cores=...
+// (cores: CPU seconds per second).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -29,6 +38,10 @@
 namespace {
 
 constexpr double kHudPeriod = 0.5;  // s
+// Drawing this close after the last counts to the same frame.
+constexpr double kBurstGap = 0.004;  // s
+// Time a program that is not expected to draw gets to start up.
+constexpr double kSettle = 3.0;  // s
 
 double Now() {
   timespec ts{};
@@ -94,7 +107,8 @@ int main(int argc, char** argv) {
   }
 
   double firstFrame = -1;
-  while (Now() - start < 30) {
+  if (px < 0) usleep(static_cast<useconds_t>(kSettle * 1e6));
+  while (px >= 0 && Now() - start < 30) {
     if (NonBlack(display, px, py)) {
       firstFrame = Now() - start;
       break;
@@ -107,9 +121,34 @@ int main(int argc, char** argv) {
   }
   // The span runs from the first frame, so that set-up time is not spread
   // over the frames.
+  int damageEvent = 0, damageError = 0;
+  const bool damage = XDamageQueryExtension(display, &damageEvent, &damageError) != 0;
+  Damage watch = damage ? XDamageCreate(display, DefaultRootWindow(display),
+                                        XDamageReportNonEmpty)
+                        : 0;
+  XSync(display, False);
   const double cpuAtFirst = CpuSeconds(pid);
-  usleep(static_cast<useconds_t>(span * 1e6));
+  const double end = Now() + span;
+  long damageFrames = 0;
+  double burst = -1;  // when the current burst began; -1 between bursts
+  while (Now() < end) {
+    pollfd fd{ConnectionNumber(display), POLLIN, 0};
+    const double wait = burst < 0 ? 0.05 : burst + kBurstGap - Now();
+    poll(&fd, 1, wait > 0 ? static_cast<int>(wait * 1000) + 1 : 0);
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (damage && event.type == damageEvent + XDamageNotify && burst < 0) burst = Now();
+    }
+    if (burst >= 0 && Now() >= burst + kBurstGap) {
+      ++damageFrames;
+      XDamageSubtract(display, watch, None, None);
+      XFlush(display);
+      burst = -1;
+    }
+  }
   const double cpu = CpuSeconds(pid) - cpuAtFirst;
+  if (damage) XDamageDestroy(display, watch);
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
 
@@ -119,16 +158,19 @@ int main(int argc, char** argv) {
   std::ifstream fps(std::string(hudDir) + "/fps");
   for (double r; fps >> r;) rates.push_back(r);
   const size_t keep = static_cast<size_t>(span / kHudPeriod);
-  double frames = 0;
+  double hudFrames = 0;
   for (size_t i = rates.size() > keep ? rates.size() - keep : 0; i < rates.size(); ++i) {
-    frames += rates[i] * kHudPeriod;
+    hudFrames += rates[i] * kHudPeriod;
   }
+  const double frames = damage ? static_cast<double>(damageFrames) : hudFrames;
   std::remove((std::string(hudDir) + "/fps").c_str());
   rmdir(hudDir);
   XCloseDisplay(display);
 
-  std::printf("first_frame_s=%.3f seconds=%.1f cpu_s=%.2f frames=%.0f fps=%.1f cpu_ms_per_frame=%.1f\n",
-              firstFrame, span, cpu, frames, frames / span,
-              frames > 0 ? 1000.0 * cpu / frames : 0.0);
-  return firstFrame < 0 ? 1 : 0;
+  std::printf(
+      "first_frame_s=%.3f seconds=%.1f cpu_s=%.2f frames=%.0f hud_frames=%.0f fps=%.1f "
+      "cpu_ms_per_frame=%.1f cores=%.2f\n",
+      firstFrame, span, cpu, frames, hudFrames, frames / span,
+      frames > 0 ? 1000.0 * cpu / frames : 0.0, cpu / span);
+  return firstFrame < 0 && px >= 0 ? 1 : 0;
 }

@@ -164,6 +164,7 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
     return true;
   };
 
+  bool presentGiven = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -172,6 +173,22 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       if (!setMode(Mode::Version, arg)) return false;
     } else if (std::strcmp(arg, "--fps") == 0 || std::strcmp(arg, "-fps") == 0) {
       fps = true;
+    } else if (std::strcmp(arg, "--present") == 0) {
+      if (!needValue(i, arg)) return false;
+      const std::string value = argv[++i];
+      if (value == "auto") {
+        present = PresentPath::Auto;
+      } else if (value == "age") {
+        present = PresentPath::BufferAge;
+      } else if (value == "copy") {
+        present = PresentPath::CopySubBuffer;
+      } else if (value == "full") {
+        present = PresentPath::Full;
+      } else {
+        *error = "'--present' takes auto, age, copy or full, not '" + value + "'";
+        return false;
+      }
+      presentGiven = true;
     } else if (std::strcmp(arg, "--samples") == 0) {
       if (!needValue(i, arg)) return false;
       const char* text = argv[++i];
@@ -255,6 +272,10 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string* error) {
       return false;
     }
   }
+  if (presentGiven && mode == Mode::Record) {
+    *error = "'--present' goes with a mode that draws on the screen, not with '--record'";
+    return false;
+  }
   if (settings.mix && settings.type) {
     *error = "'--mix' and '--type' cannot be combined";
     return false;
@@ -293,6 +314,10 @@ const char* UsageText() {
          "     --seed N           random seed, so that a run can be repeated\n"
          "  --fps                  with a mode that draws on the screen: frames per second\n"
          "                         and CPU load in the bottom left corner\n"
+         "  --present HOW          with a mode that draws on the screen: how frames drawn\n"
+         "                         in part are shown: auto (default), age\n"
+         "                         (GLX_EXT_buffer_age), copy (GLX_MESA_copy_sub_buffer)\n"
+         "                         or full (every frame drawn whole)\n"
          "  --samples N            smooth edges with N samples per pixel (0, 2, 4, 8) in the\n"
          "                         windows wingdrift makes; by default 4 with a graphics\n"
          "                         card and none with software rendering, where each\n"

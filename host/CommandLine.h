@@ -12,6 +12,9 @@
 //                                 render offscreen to OUT
 //   wingdrift --help | --version
 //   --fps with any mode that draws on the screen: the frame-rate overlay
+//   --present auto|age|copy|full with any mode that draws on the screen: how
+//                                 frames drawn in part are shown (see
+//                                 PresentPath; auto unless given)
 //   --samples N with --window, --preview or full screen: multisampling
 //   Settings for this run only, with any mode (XScreenSaver's settings
 //   dialog passes its controls so; never stored): --count N,
@@ -26,6 +29,7 @@
 #include <string>
 
 #include "host/SettingsOverrides.h"
+#include "platform/OpenGLContext.h"
 
 struct CommandLine {
   enum class Mode { FullScreen, Window, Preview, Root, WindowId, Record, Help, Version };
@@ -39,6 +43,7 @@ struct CommandLine {
   double start = 0.0;               // --start: scene time flown before recording, s
   std::optional<unsigned> seed;     // --seed
   bool fps = false;                 // --fps: frames per second and CPU load drawn over the scene
+  PresentPath present = PresentPath::Auto;  // --present
   int samples = -1;                 // --samples: multisampling per pixel; -1: as the renderer suits
   SettingsOverrides settings;       // settings flags
 

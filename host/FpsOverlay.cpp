@@ -96,7 +96,9 @@ void FpsOverlay::Bounds(int viewWidth, int viewHeight, int rect[4]) {
 }
 
 void FpsOverlay::Draw(int viewWidth, int viewHeight) const {
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
+  // The lighting bit too: with colour material on, the colours below change
+  // the scene's material, which the current bit does not restore.
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();

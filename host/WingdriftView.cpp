@@ -24,6 +24,7 @@
 #include "scene/BackgroundPictures.h"
 #include "util/Diagnostics.h"
 #include "util/Notice.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -60,11 +61,13 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
   ScreenSaverDefaults store(kSettingsModuleName);
   if (ViewWindow* w = this->window()) glView = w->CreateContext();
   viewAllocated = glView != nullptr;
+  TraceStart("GL context created");
   glReady = false;
   // The record is filled even when first-run defaults could not be saved;
   // the view then simply writes them again next time.
   LoadSettings(&mySettings, &MainMonitorOnly, host_.resourceFolder.c_str(), store);
   host_.overrides.ApplyTo(&mySettings, &MainMonitorOnly);
+  TraceStart("settings loaded");
   Scrn = bounds();
   ThisScreenIsOn = true;
   initialized = false;
@@ -83,6 +86,7 @@ WingdriftView::WingdriftView(const ViewRect& frame, bool isPreview,
       }
       mySettings.BGTYPE = 1;
     }
+    TraceStart("desktop captured");
   }
   setAnimationTimeInterval(1.0 / 60.0);
 }
@@ -154,6 +158,7 @@ void WingdriftView::animateOneFrame() {
   if (!glReady) {
     glInit();
     glReady = true;
+    TraceStart("GL set up");
   }
   if (!initialized) {
     mainSetup();
@@ -168,25 +173,98 @@ void WingdriftView::animateOneFrame() {
   }
   if (dt <= kMinFrameStep) return;
   animtime = now;
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (ssMain) {
-    ssMain->Update(dt);
-    ssMain->DoUnderlay();
-  }
+  if (ssMain) ssMain->Update(dt);
   glReshape();
-  if (ssMain) ssMain->Draw();
-  if (host_.showFps) {
-    fps_.Frame(now, FpsOverlay::ProcessCpuSeconds());
-    fps_.Draw(static_cast<int>(Scrn.width), static_cast<int>(Scrn.height));
-  }
-  glView->FlushBuffer();
+  if (ssMain) ssMain->Advance();
+  if (host_.showFps) fps_.Frame(now, FpsOverlay::ProcessCpuSeconds());
+  DrawFrame();
 }
+
+void WingdriftView::DrawFrame() {
+  const int width = static_cast<int>(Scrn.width);
+  const int height = static_cast<int>(Scrn.height);
+  frameDamage.Reset(width, height);
+  if (ssMain && !needsFullFrame_)
+    ssMain->AddDamage(&frameDamage);
+  else
+    frameDamage.AddFull();
+  // The frame-rate text changes once a second; the scene's damage below it
+  // is repainted with the text over it in every pass.
+  PixelRect fpsRect;
+  if (host_.showFps) {
+    int r[4];
+    FpsOverlay::Bounds(width, height, r);
+    fpsRect = PixelRect{r[0], r[1], r[2], r[3]};
+    std::string text = fps_.Text();
+    if (text != fpsShown_) frameDamage.Add(fpsRect);
+    fpsShown_ = std::move(text);
+  }
+  frameDamage.Finish();
+  needsFullFrame_ = false;
+
+  // The buffer holds the frame of `age` frames ago: everything that changed
+  // since then is repainted.
+  const int age = glView->BackBufferAge();
+  drawnDamage = frameDamage;
+  if (age <= 0 || static_cast<size_t>(age - 1) > damageHistory_.size()) {
+    drawnDamage.AddFull();
+  } else {
+    for (int i = 0; i < age - 1; ++i) drawnDamage.Add(damageHistory_[static_cast<size_t>(i)]);
+    drawnDamage.Finish();
+  }
+  damageHistory_.insert(damageHistory_.begin(), frameDamage);
+  if (damageHistory_.size() > kDamageHistory) damageHistory_.pop_back();
+
+  // One pass: the scene (or black without one), then the frame-rate text.
+  auto pass = [&](const PixelRect* within) {
+    if (ssMain)
+      ssMain->Render(within);
+    else
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (host_.showFps && (within == nullptr || within->Intersects(fpsRect)))
+      fps_.Draw(width, height);
+  };
+  if (drawnDamage.full()) {
+    glDisable(GL_SCISSOR_TEST);
+    pass(nullptr);
+  } else {
+    glEnable(GL_SCISSOR_TEST);
+    if (repaintEachRect) {
+      for (const PixelRect& r : drawnDamage.rects()) {
+        glScissor(r.x, r.y, r.width, r.height);
+        pass(&r);
+      }
+    } else if (!drawnDamage.empty()) {
+      const PixelRect box = drawnDamage.Bounds();
+      glScissor(box.x, box.y, box.width, box.height);
+      pass(&box);
+    }
+    glDisable(GL_SCISSOR_TEST);
+  }
+  // The first frame after a size change is swapped whole: a back buffer that
+  // is only ever copied from may keep its old size until a swap (Mesa's
+  // software GLX), and the swap gives the next frame one of the new size.
+  if (resized_) {
+    glView->FlushBuffer();
+    resized_ = false;
+  } else {
+    glView->FlushBuffer(drawnDamage.rects());
+  }
+  if (!firstFrameShown_) {
+    firstFrameShown_ = true;
+    TraceStart("first frame shown");
+  }
+}
+
+void WingdriftView::setNeedsDisplay() { needsFullFrame_ = true; }
 
 void WingdriftView::setFrameSize(double width, double height) {
   ScreenSaverView::setFrameSize(width, height);
   // The context follows its window's size by itself; only the GL state for
-  // the size is stale.
+  // the size is stale, and the window's contents.
   glReady = false;
+  needsFullFrame_ = true;
+  resized_ = true;
 }
 
 void WingdriftView::glInit() {
@@ -273,6 +351,7 @@ bool WingdriftView::mainSetup() {
         DeskTex.height > 0 ? static_cast<float>(DeskTex.width) / static_cast<float>(DeskTex.height) : 0;
   }
   ssMain->bgTexID = DeskTex.texID;
+  TraceStart("background picture loaded");
   animtime = host_.clock->Now();
   return true;
 }

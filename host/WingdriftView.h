@@ -17,6 +17,15 @@
 // (a stall) is dropped without drawing and the next step is measured from
 // then; a step of 0.01 s or less is not drawn and keeps accumulating.
 //
+// Each frame repaints only what changed: the scene reports its damage (see
+// SSMAIN::AddDamage), the view widens it by what changed since the frame the
+// context's back buffer holds (OpenGLContext::BackBufferAge), draws the
+// scene once per damaged rectangle under the scissor, and hands the
+// rectangles to the context to show. A context that keeps no frames gets
+// whole frames, as does the first frame, one after a size change and one
+// after setNeedsDisplay (an expose, a new background). The pictures are the
+// same either way, pixel for pixel.
+//
 // A scene whose set-up failed (no resource pack, no butterfly types) draws
 // nothing: the frames go on, clearing to black, and one line on standard
 // error names the file or folder at fault. Main thread only.
@@ -35,6 +44,7 @@
 #include "platform/ViewRect.h"
 #include "platform/ViewWindow.h"
 #include "scene/SSMAIN.h"
+#include "util/DamageRegion.h"
 #include "util/SETTINGS.h"
 #include "util/Texture.h"
 
@@ -60,6 +70,13 @@ class WingdriftView : public ScreenSaverView {
   // The background picture; the only owner of its GL name (the scene just
   // refers to it).
   Texture DeskTex;
+  // The last drawn frame: what changed on the screen (whole on a frame drawn
+  // whole for its own reasons), and what was repainted to show it.
+  DamageRegion frameDamage;
+  DamageRegion drawnDamage;
+  // Repaint each damaged rectangle in a pass of its own (the scene's geometry
+  // once per rectangle), rather than their bounding box in one pass.
+  bool repaintEachRect = true;
 
   // The configuration sheet (WingdriftViewSheet.cpp), loaded from the
   // interface file "Wingdrift.ui" of the resource folder on the first
@@ -116,6 +133,9 @@ class WingdriftView : public ScreenSaverView {
   void stopAnimation() override;
   void animateOneFrame() override;
   void setFrameSize(double width, double height) override;
+  // The next frame is drawn whole (the window was exposed, or something
+  // changed that the scene does not track, such as the background's pixels).
+  void setNeedsDisplay() override;
 
   bool hasConfigureSheet() const { return true; }
 
@@ -200,13 +220,25 @@ class WingdriftView : public ScreenSaverView {
   int Samples();
 
  private:
+  // Frames of damage kept for contexts whose back buffer is older than the
+  // last frame; an older buffer is drawn whole.
+  static constexpr size_t kDamageHistory = 4;
+
   bool MakeCurrent();
+  // Works out the damage and draws and shows this frame; the scene has
+  // advanced.
+  void DrawFrame();
   int Detail() const;
   void ReportSetupFailure(const char* resourceFile, const char* message);
   // Points `downloads` at the loaded sheet's controls and the preview scene.
   void ConnectDownloads();
 
   WingdriftHost host_;
+  bool needsFullFrame_ = true;
+  bool resized_ = false;  // the size changed since the last frame was shown
+  bool firstFrameShown_ = false;
+  std::vector<DamageRegion> damageHistory_;  // frameDamage of earlier frames, newest first
+  std::string fpsShown_;  // the frame-rate text of the last drawn frame
   // The background source as the settings gave it, before a failed capture
   // switched this view to source 1: the sheet shows and saves the user's
   // choice, not this view's fallback.

@@ -21,6 +21,7 @@
 #include "platform/X11Window.h"
 #include "platform/XRandRScreens.h"
 #include "platform/XScreenSaverPrefs.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ int RunOnX11(const CommandLine& commandLine) {
                 "\"; --record renders without one");
   }
   XSetIOErrorHandler(ExitOnLostConnection);
+  TraceStart("X display open");
   int status = 0;
   {
     // Before the slow set-up, so that a SIGTERM meanwhile ends the program
@@ -160,10 +162,12 @@ int RunOnX11(const CommandLine& commandLine) {
                  : Fail(error.empty() ? "no monitor to draw on" : error);
     }
 
+    TraceStart("windows created");
     // Every view captures the desktop as it is created, so all are created
     // before any of our windows covers it.
     std::vector<Slot> slots;
     for (std::unique_ptr<X11Window>& w : windows) {
+      w->setPresentPath(commandLine.present);
       Slot slot;
       slot.window = w.get();
       const ViewRect frame = w->FrameOnRoot();
@@ -189,6 +193,7 @@ int RunOnX11(const CommandLine& commandLine) {
         if (mode == CommandLine::Mode::FullScreen) s.window->HidePointer();
         s.window->Map(kMapWaitSeconds);
       }
+      TraceStart("windows mapped");
       if (mode == CommandLine::Mode::FullScreen) {
         // Override-redirect windows get no focus: the keys and the pointer
         // come to the saver only through grabs.

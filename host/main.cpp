@@ -6,8 +6,10 @@
 #include "host/CommandLine.h"
 #include "host/Recorder.h"
 #include "host/X11Saver.h"
+#include "util/StartupTrace.h"
 
 int main(int argc, char** argv) {
+  TraceStart("main");
   CommandLine commandLine;
   std::string error;
   if (!commandLine.Parse(argc, argv, &error)) {

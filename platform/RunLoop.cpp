@@ -114,7 +114,10 @@ bool RunLoop::HandleEvent(const XEvent& event, Exit* exit) {
       return Apply(hooks.pointerMoved(view), exit);
     }
     case Expose:
-      if (event.xexpose.count == 0 && hooks.exposed) hooks.exposed(view);
+      if (event.xexpose.count == 0) {
+        view.setNeedsDisplay();
+        if (hooks.exposed) hooks.exposed(view);
+      }
       return false;
     default:
       return false;

@@ -28,6 +28,9 @@ class ScreenSaverView {
   virtual void animateOneFrame();
   // The window's size changed (pixels); the base records it in the frame.
   virtual void setFrameSize(double width, double height);
+  // The window's contents were lost (exposed): the next frame repaints it
+  // all. The base does nothing.
+  virtual void setNeedsDisplay() {}
 
   bool isPreview() const { return isPreview_; }
   bool isAnimating() const { return isAnimating_; }

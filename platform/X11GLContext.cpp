@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "platform/X11Errors.h"
 
@@ -22,7 +23,7 @@ bool HasExtension(const char* list, const char* name) {
 
 std::unique_ptr<X11GLContext> X11GLContext::Create(Display* display, Window window,
                                                    const GLXPixelFormat& format,
-                                                   std::string* error) {
+                                                   std::string* error, PresentPath present) {
   X11Errors::Install();
   GLXContext context = nullptr;
   {
@@ -43,12 +44,14 @@ std::unique_ptr<X11GLContext> X11GLContext::Create(Display* display, Window wind
     if (error != nullptr) *error = "GLX could not create an OpenGL context";
     return nullptr;
   }
-  return std::unique_ptr<X11GLContext>(new X11GLContext(display, window, context, format));
+  return std::unique_ptr<X11GLContext>(
+      new X11GLContext(display, window, context, format, present));
 }
 
 X11GLContext::X11GLContext(Display* display, Window window, GLXContext context,
-                           const GLXPixelFormat& format)
-    : display_(display), window_(window), context_(context), format_(format) {
+                           const GLXPixelFormat& format, PresentPath requested)
+    : display_(display), window_(window), context_(context), format_(format),
+      requested_(requested) {
   direct_ = glXIsDirect(display_, context_) != 0;
 }
 
@@ -65,12 +68,19 @@ bool X11GLContext::MakeCurrent() {
   if (glXGetCurrentContext() != context_ || glXGetCurrentDrawable() != window_) {
     if (!glXMakeCurrent(display_, window_, context_)) return false;
   }
-  if (!intervalTried_) SetSwapInterval();
+  if (!intervalTried_) {
+    intervalTried_ = true;
+    const char* extensions = glXQueryExtensionsString(display_, format_.visualInfo.screen);
+    SetSwapInterval(extensions);
+    ChoosePresentPath(extensions);
+  }
   return true;
 }
 
 void X11GLContext::FlushBuffer() {
   if (X11Errors::Lost(window_)) return;
+  // After a swap the back buffer's contents are undefined.
+  copiedOnce_ = false;
   if (format_.doubleBuffer) {
     glXSwapBuffers(display_, window_);
   } else {
@@ -78,9 +88,54 @@ void X11GLContext::FlushBuffer() {
   }
 }
 
-void X11GLContext::SetSwapInterval() {
-  intervalTried_ = true;
-  const char* extensions = glXQueryExtensionsString(display_, format_.visualInfo.screen);
+void X11GLContext::ChoosePresentPath(const char* extensions) {
+  path_ = PresentPath::Full;
+  // A single buffer is drawn where it is shown.
+  if (!format_.doubleBuffer || requested_ == PresentPath::Full) return;
+  const bool age = HasExtension(extensions, "GLX_EXT_buffer_age");
+  const bool copy = HasExtension(extensions, "GLX_MESA_copy_sub_buffer");
+  if (age && (requested_ == PresentPath::BufferAge || requested_ == PresentPath::Auto)) {
+    path_ = PresentPath::BufferAge;
+    return;
+  }
+  if (copy && (requested_ == PresentPath::CopySubBuffer || requested_ == PresentPath::Auto)) {
+    using Fn = void (*)(Display*, GLXDrawable, int, int, int, int);
+    copySubBuffer_ = reinterpret_cast<Fn>(
+        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+    if (copySubBuffer_ != nullptr) path_ = PresentPath::CopySubBuffer;
+  }
+}
+
+int X11GLContext::BackBufferAge() {
+  switch (path_) {
+    case PresentPath::BufferAge: {
+      unsigned int age = 0;
+      X11Errors::Trap trap(display_);
+      glXQueryDrawable(display_, window_, GLX_BACK_BUFFER_AGE_EXT, &age);
+      if (trap.Sync() != 0) return 0;
+      return age <= 64 ? static_cast<int>(age) : 0;
+    }
+    case PresentPath::CopySubBuffer:
+      return copiedOnce_ ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+void X11GLContext::FlushBuffer(const std::vector<PixelRect>& drawn) {
+  if (path_ != PresentPath::CopySubBuffer) {
+    FlushBuffer();
+    return;
+  }
+  if (X11Errors::Lost(window_)) return;
+  for (const PixelRect& r : drawn) {
+    if (!r.Empty()) copySubBuffer_(display_, window_, r.x, r.y, r.width, r.height);
+  }
+  glFlush();
+  copiedOnce_ = true;
+}
+
+void X11GLContext::SetSwapInterval(const char* extensions) {
   if (HasExtension(extensions, "GLX_EXT_swap_control")) {
     using Fn = void (*)(Display*, GLXDrawable, int);
     auto fn = reinterpret_cast<Fn>(

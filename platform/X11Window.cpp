@@ -211,7 +211,7 @@ ViewRect X11Window::FrameOnRoot() {
 
 std::unique_ptr<OpenGLContext> X11Window::CreateContext() {
   if (lost()) return nullptr;
-  return X11GLContext::Create(display_, id_, format_, nullptr);
+  return X11GLContext::Create(display_, id_, format_, nullptr, present_);
 }
 
 bool X11Window::Map(double waitSeconds) {

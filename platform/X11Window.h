@@ -48,8 +48,10 @@ class X11Window final : public ViewWindow {
   X11Window& operator=(const X11Window&) = delete;
 
   ViewRect FrameOnRoot() override;
-  // An X11GLContext with this window's pixel format, swap interval 1.
+  // An X11GLContext with this window's pixel format, swap interval 1, and
+  // the present path set with setPresentPath (Auto unless set).
   std::unique_ptr<OpenGLContext> CreateContext() override;
+  void setPresentPath(PresentPath path) { present_ = path; }
 
   // Maps and raises a created window (adopted ones are left alone). With a
   // positive `waitSeconds`, waits up to that long for the server to report it
@@ -98,4 +100,5 @@ class X11Window final : public ViewWindow {
   int height_ = 0;  // pixels
   bool destroyed_ = false;
   bool grabbed_ = false;
+  PresentPath present_ = PresentPath::Auto;
 };

@@ -10,6 +10,7 @@
 #include "scene/SceneLight.h"
 #include "scene/Shadows.h"
 #include "util/Frustum.h"
+#include "util/StartupTrace.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, cons
   if (!aquarium) return false;
 
   if (!LoadTexturesFromDataFile(resourceFile, &textures, &numTextures)) return false;
+  TraceStart("resource pack loaded");
 
   this->width = width;
   this->height = height;
@@ -56,6 +58,7 @@ bool SSMAIN::Setup(bool preview, int width, int height, SETTINGS* settings, cons
   PlaceLight(lightPos);
 
   ready = aquarium->Setup(settings);
+  TraceStart("butterfly types loaded");
   return ready;
 }
 
@@ -74,6 +77,10 @@ void SSMAIN::DoUnderlay() {
     ClearView();
     return;
   }
+  DrawBackground(messageFade);
+}
+
+void SSMAIN::DrawBackground(float fade) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0, width, 0, height, -1, 1);
@@ -87,7 +94,7 @@ void SSMAIN::DoUnderlay() {
   if (bgTexID != 0) {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, bgTexID);
-    const float shade = 1.0f - messageFade;
+    const float shade = 1.0f - fade;
     glColor4f(shade, shade, shade, 1.0f);
     const GLfloat w = static_cast<GLfloat>(width), h = static_cast<GLfloat>(height);
     // Cover the view with the picture's own shape: the part that sticks out
@@ -137,30 +144,100 @@ void SSMAIN::Draw() {
   ExtractFrustum();
   // Movement needs this frame's frustum: butterflies keep inside the view.
   if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  sceneFade = messageFade;
+  DrawFlock(sceneFade);
+  if (!preview) DoOverlay();
+  glDisable(GL_TEXTURE_2D);
+}
 
+namespace {
+
+// AQUARIUM::Draw, less the butterflies whose `rects` entry misses `within`.
+void DrawSome(AQUARIUM* aquarium, bool shadow, const std::vector<PixelRect>& rects,
+              const PixelRect& within) {
+  if (!aquarium->bflys) return;
+  for (int64_t i = 0; i < aquarium->numBFlys; ++i) {
+    ONEBFLY& b = aquarium->bflys[i];
+    if (b.action == ONEBFLY::kWaiting) continue;
+    if (static_cast<size_t>(i) < rects.size() && !rects[static_cast<size_t>(i)].Intersects(within))
+      continue;
+    b.Draw(shadow);
+  }
+}
+
+}  // namespace
+
+void SSMAIN::DrawFlock(float fade, const PixelRect* within) {
+  // Culling needs every butterfly bounded in this frame.
+  const bool cull = within != nullptr && !now_.unbounded && now_.bodies.size() > 0;
   glEnable(GL_CULL_FACE);
   if (wantShadow && aquarium) {
     StartShadows(lightPos, 1.0f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glPushMatrix();
-    aquarium->Draw(true);
+    if (cull)
+      DrawSome(aquarium.get(), true, now_.shadows, *within);
+    else
+      aquarium->Draw(true);
     glPopMatrix();
     glDisable(GL_BLEND);
     EndShadows(1.0f);
   }
   // Colour material is on (the view's set-up), so the colour shades the lit
   // butterflies.
-  const float shade = 1.0f - messageFade;
+  const float shade = 1.0f - fade;
   glColor4f(shade, shade, shade, 1.0f);
   if (aquarium) {
     glPushMatrix();
-    aquarium->Draw(false);
+    if (cull)
+      DrawSome(aquarium.get(), false, now_.bodies, *within);
+    else
+      aquarium->Draw(false);
     glPopMatrix();
   }
   glDisable(GL_CULL_FACE);
+}
 
-  if (!preview) DoOverlay();
+void SSMAIN::Advance() {
+  before_ = std::move(now_);
+  now_ = ScreenState{};
+  now_.valid = true;
+  if (!ready) return;
+  glGetFloatv(GL_PROJECTION_MATRIX, projection_);
+  glLoadIdentity();
+  LookAt(camPos, camTarget);
+  PlaceLight(lightPos);
+  ExtractFrustum();
+  glGetFloatv(GL_MODELVIEW_MATRIX, camera_);
+  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  sceneFade = messageFade;
+  if (!preview) AdvanceOverlay();
+
+  now_.width = width;
+  now_.height = height;
+  now_.bgTexID = bgTexID;
+  now_.bgAspect = bgAspect;
+  now_.sceneFade = sceneFade;
+  now_.messageFade = messageFade;
+  now_.messageIndex = messageIndex;
+  now_.bannerPos = bannerPos;
+  BoundSprites(&now_);
+}
+
+void SSMAIN::Render(const PixelRect* within) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (!ready) return;
+  DrawBackground(sceneFade);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixf(projection_);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(camera_);
+  glEnable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  PlaceLight(lightPos);
+  DrawFlock(sceneFade, within);
+  if (!preview) DrawOverlay();
   glDisable(GL_TEXTURE_2D);
 }
 

@@ -17,6 +17,12 @@
 // shows; the first centre message starts fading in at 40 s and the message
 // cycle is 60 s.
 //
+// A view that repaints only what changed runs, per frame: Update, its
+// perspective projection, Advance (all movement and timing, no drawing),
+// AddDamage (what changed since the last Advance), then Render once per
+// damaged rectangle with the scissor set to it. Render draws exactly the
+// pixels that DoUnderlay and Draw draw for the same frame.
+//
 // Only a scene whose Setup succeeded is drawn: until then, and after Cleanup,
 // DoUnderlay and Draw only clear the colour and depth buffers, and DoOverlay
 // and DoIntro do nothing.
@@ -24,7 +30,11 @@
 #include <memory>
 
 #include "butterflies/AQUARIUM.h"
+#include <vector>
+
+#include "util/DamageRegion.h"
 #include "util/Math.h"
+#include "util/PixelRect.h"
 #include "util/SETTINGS.h"
 #include "util/Texture.h"
 
@@ -78,6 +88,9 @@ class SSMAIN {
   VECTOR3D camTarget = {0.0f, 0.0f, 0.0f};   // point the camera looks at
   // Setup succeeded and no Cleanup has run since: the frame operations draw.
   bool ready = false;
+  // What the background and the butterflies are darkened by in the frame
+  // being drawn: messageFade as it was before this frame's overlay timing.
+  float sceneFade = 0.0f;
 
   SSMAIN() = default;
   ~SSMAIN();  // runs Cleanup
@@ -111,6 +124,26 @@ class SSMAIN {
   // The two intro images fading in and out over the first seconds of scene
   // time; not part of the frame loop.
   void DoIntro();
+  // The frame's movement and timing without drawing: camera, light and
+  // frustum from the perspective projection the view set (the projection is
+  // kept for Render), the flock's movement, and outside the preview the
+  // banner and message timing; then the screen rectangles of everything that
+  // moves. Needs the model-view matrix current.
+  void Advance();
+  // Adds to `region` what changed on the screen between the frames of the
+  // last two Advance calls: the butterflies and their shadows where they
+  // were and where they are, the banner strips when they moved, and the
+  // whole view on the first frame, after a size change, a new background, a
+  // change of the message fade or message, or when something could not be
+  // bounded (a scene that is not set up is always whole).
+  void AddDamage(DamageRegion* region) const;
+  // Draws the frame Advance prepared: the background, the shadows, the
+  // butterflies and the overlay, exactly as DoUnderlay and Draw would, and
+  // clears the colour and depth buffers first (within the scissor, when it is
+  // on). With `within` (the scissor rectangle), butterflies and shadows that
+  // lie wholly outside it are skipped: they would draw nothing there.
+  void Render(const PixelRect* within = nullptr);
+
   // Does nothing.
   void RenderToTexture(uint32_t texture);
   // Releases the flock and the resource textures, forgets bgTexID and turns
@@ -118,6 +151,38 @@ class SSMAIN {
   void Cleanup();
 
  private:
+  // What was on the screen in one frame, for the comparison with the next.
+  struct ScreenState {
+    bool valid = false;  // an Advance has run
+    int32_t width = 0, height = 0;
+    uint32_t bgTexID = 0;
+    float bgAspect = 0.0f;
+    float sceneFade = 0.0f, messageFade = 0.0f;
+    uint32_t messageIndex = 0;
+    point2d bannerPos;
+    bool unbounded = false;  // some drawing could not be bounded on the screen
+    std::vector<PixelRect> sprites;  // butterflies and shadows
+    // Per butterfly, where it and its shadow are drawn; empty where nothing is.
+    std::vector<PixelRect> bodies, shadows;
+  };
+
   // Binds resource slot `index` and returns true when it holds an image.
   bool BindResource(uint32_t index) const;
+  // The background quad over the viewport at (1 - fade) of its brightness.
+  void DrawBackground(float fade);
+  // Shadows and butterflies at (1 - fade), with the model-view matrix at
+  // the camera and face culling on.
+  void DrawFlock(float fade, const PixelRect* within = nullptr);
+  // Banner and message timing, and the banner and centre message drawing.
+  void AdvanceOverlay();
+  void DrawOverlay();
+  // The screen rectangles of the launched butterflies and their shadows, from
+  // the projection and camera matrices of this frame.
+  void BoundSprites(ScreenState* state) const;
+  // The logo and the banner's message strip at the banner's position.
+  void BannerRects(const ScreenState& state, DamageRegion* region) const;
+
+  float projection_[16] = {};  // the view's perspective projection, kept by Advance
+  float camera_[16] = {};      // the model-view matrix after the camera transform
+  ScreenState now_, before_;   // the frames of the last two Advance calls
 };

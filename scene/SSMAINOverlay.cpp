@@ -1,6 +1,7 @@
 // The scene driver's 2D layers: the banner, the centre message and the intro.
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "scene/SSMAIN.h"
@@ -44,6 +45,11 @@ void Quad(float x0, float y0, float x1, float y1) {
 
 void SSMAIN::DoOverlay() {
   if (!ready) return;
+  AdvanceOverlay();
+  DrawOverlay();
+}
+
+void SSMAIN::AdvanceOverlay() {
   const float dt = static_cast<float>(frameTime);
   const float w = static_cast<float>(width), h = static_cast<float>(height);
 
@@ -69,6 +75,24 @@ void SSMAIN::DoOverlay() {
     goal = bannerAtTop ? h + kBannerOutside : -kBannerOutside;
   bannerPos.y += (goal - bannerPos.y) * dt;
 
+  // Message timing: fade in while a message is due, fade out after it, then
+  // wait until 40 s after the phase ended.
+  messageTimer -= dt;
+  if (messageTimer > 0.0f) {
+    if (messageFade < 1.0f)
+      messageFade += kFadeRate * dt;
+    else
+      messageFade = 1.0f;
+  } else if (messageFade > 0.0f) {
+    messageFade -= kFadeRate * dt;
+  } else {
+    messageFade = 0.0f;
+    if (messageTimer < -kMessagePause) messageTimer = kMessageTime;
+  }
+}
+
+void SSMAIN::DrawOverlay() {
+  const float w = static_cast<float>(width), h = static_cast<float>(height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0, width, 0, height, -1, 1);
@@ -91,21 +115,6 @@ void SSMAIN::DoOverlay() {
   glDisable(GL_BLEND);
   glLoadIdentity();
   glScalef(w / kVirtualWidth, h / kVirtualHeight, 1);
-
-  // Message timing: fade in while a message is due, fade out after it, then
-  // wait until 40 s after the phase ended.
-  messageTimer -= dt;
-  if (messageTimer > 0.0f) {
-    if (messageFade < 1.0f)
-      messageFade += kFadeRate * dt;
-    else
-      messageFade = 1.0f;
-  } else if (messageFade > 0.0f) {
-    messageFade -= kFadeRate * dt;
-  } else {
-    messageFade = 0.0f;
-    if (messageTimer < -kMessagePause) messageTimer = kMessageTime;
-  }
 
   if (messageFade > 0.0f) {
     glColor4f(1, 1, 1, messageFade);
@@ -160,4 +169,17 @@ void SSMAIN::DoIntro() {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glPopMatrix();
+}
+
+void SSMAIN::BannerRects(const ScreenState& state, DamageRegion* region) const {
+  // One pixel around each strip: linear filtering at a fractional position
+  // touches the pixels the quad's edges cross.
+  auto add = [region](float x, float y, float w, float h) {
+    const int x0 = static_cast<int>(std::floor(x)) - 1, y0 = static_cast<int>(std::floor(y)) - 1;
+    const int x1 = static_cast<int>(std::ceil(x + w)) + 1, y1 = static_cast<int>(std::ceil(y + h)) + 1;
+    region->Add(PixelRect{x0, y0, x1 - x0, y1 - y0});
+  };
+  const float w = static_cast<float>(state.width);
+  add(state.bannerPos.x, state.bannerPos.y, kLogoWidth, kLogoHeight);
+  add(w * 0.5f - kStripWidth * 0.5f, state.bannerPos.y, kStripWidth, kStripHeight);
 }

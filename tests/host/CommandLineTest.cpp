@@ -68,10 +68,12 @@ TEST(CommandLine, ModesAndValues) {
   }
   {
     CommandLine c;
-    ASSERT_TRUE(Parse({"-window", "-fps", "--samples", "4"}, &c, &error)) << error;
+    ASSERT_TRUE(Parse({"-window", "-fps", "--samples", "4", "--present", "copy"}, &c, &error))
+        << error;
     EXPECT_EQ(c.mode, CommandLine::Mode::Window);
     EXPECT_TRUE(c.fps);
     EXPECT_EQ(c.samples, 4);
+    EXPECT_EQ(c.present, PresentPath::CopySubBuffer);
   }
   {
     CommandLine c;
@@ -104,6 +106,9 @@ TEST(CommandLine, RefusesWithOneClearLine) {
            Case{{"--window-id", "12abc"}, "'12abc' is not a window id (0x... or decimal)"},
            Case{{"--root", "--window"}, "'--window' cannot be combined with another mode"},
            Case{{"--record"}, "'--record' needs a value"},
+           Case{{"--present", "swap"}, "'--present' takes auto, age, copy or full, not 'swap'"},
+           Case{{"--record", "a.png", "--present", "full"},
+                "'--present' goes with a mode that draws on the screen, not with '--record'"},
            Case{{"--samples", "3"}, "'--samples' takes 0, 2, 4 or 8, not '3'"},
            Case{{"--record", "a.png", "--samples", "0"},
                 "'--samples' goes with a mode that draws on the screen, not with '--record'"},

@@ -1,0 +1,202 @@
+// Frames that repaint only what changed, on real OpenGL: a seeded view runs
+// for minutes of scene time (banner and message cycles, two size changes, a
+// new background) once drawing every frame whole, then repainting only the
+// damage into a buffer that keeps its frames (as with copy-sub-buffer) and
+// into a chain of three framebuffer objects whose ages the view is told (as
+// with buffer age), which is compared with whole frames drawn into the same
+// chain (llvmpipe rounds some blends into them a unit apart from the
+// pbuffer). Every frame repainted in part must equal the whole one pixel for
+// pixel, and every pixel that changes from one
+// whole frame to the next must lie inside that frame's damage. The frame-rate
+// text is on; as it shows the process's CPU load, which differs between the
+// runs, its panel is left out of the comparison between them.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Settings.h"
+#include "host/WingdriftView.h"
+#include "platform/ManualClock.h"
+#include "platform/OffscreenGL.h"
+#include "platform/OffscreenWindow.h"
+#include "platform/ScreenSaverDefaults.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+constexpr int kWidth = 480, kHeight = 270;  // the buffer, pixels
+constexpr double kStep = 0.08;              // s per frame
+constexpr int kFrames = 1600;               // 128 s: two banner shows, two messages
+// Events, by frame: the view shrinks, a new background, the view grows back.
+constexpr int kShrinkFrame = 250, kBackgroundFrame = 600, kGrowFrame = 1100;
+constexpr int kShrunkWidth = 400, kShrunkHeight = 240;
+
+struct Frame {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;  // the view's pixels, bottom row first
+};
+
+Frame ReadView(const OffscreenGL& gl, int width, int height) {
+  Frame f{width, height, {}};
+  const std::vector<uint8_t> all = gl.ReadPixels();
+  f.rgba.reserve(static_cast<size_t>(width) * height * 4);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = &all[static_cast<size_t>(y) * kWidth * 4];
+    f.rgba.insert(f.rgba.end(), row, row + static_cast<size_t>(width) * 4);
+  }
+  return f;
+}
+
+// The frame's pixels outside the frame-rate panel.
+uint64_t Hash(const Frame& f) {
+  int r[4];
+  FpsOverlay::Bounds(f.width, f.height, r);
+  const PixelRect panel{r[0], r[1], r[2], r[3]};
+  uint64_t h = 1469598103934665603ull ^ static_cast<uint64_t>(f.width) << 20 ^ f.height;
+  for (int y = 0; y < f.height; ++y) {
+    for (int x = 0; x < f.width; ++x) {
+      if (panel.Contains(x, y)) continue;
+      const uint8_t* p = &f.rgba[(static_cast<size_t>(y) * f.width + x) * 4];
+      for (int c = 0; c < 3; ++c) h = (h ^ p[c]) * 1099511628211ull;
+    }
+  }
+  return h;
+}
+
+// A background of its own: a diagonal gradient, so that any misplaced
+// pixel shows.
+unsigned GradientTexture() {
+  std::vector<uint8_t> pixels(256 * 256 * 4);
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      uint8_t* p = &pixels[(static_cast<size_t>(y) * 256 + x) * 4];
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = static_cast<uint8_t>((x + y) / 2);
+      p[3] = 255;
+    }
+  }
+  unsigned name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 256, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return name;
+}
+
+class DamageFramesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
+    if (!std::filesystem::exists(data_ + kResourceFileName)) {
+      GTEST_SKIP() << "the build has not generated its data in " << data_;
+    }
+    ScreenSaverDefaults store(kSettingsModuleName);
+    SETTINGS record;
+    bool mainOnly = false;
+    LoadSettings(&record, &mainOnly, data_.c_str(), store);
+    store.setInteger(10, "MaxBFly");
+    ASSERT_TRUE(store.synchronize());
+  }
+
+  // One run; `onFrame` sees the view after every drawn frame. `whole`: every
+  // frame is drawn whole, whatever the buffers.
+  template <typename OnFrame>
+  void Run(int buffers, bool whole, OnFrame onFrame) {
+    OffscreenGL gl;
+    ASSERT_TRUE(gl.Create(kWidth, kHeight)) << gl.error();
+    ManualClock clock(0.0);
+    WingdriftHost host;
+    host.clock = &clock;
+    host.resourceFolder = data_;
+    host.seed = 11;
+    host.showFps = true;
+    unsigned background = 0;
+    {
+      const ViewRect frame{0, 0, kWidth, kHeight};
+      WingdriftView view(frame, false, std::make_unique<OffscreenWindow>(&gl, nullptr, buffers),
+                         host);
+      ASSERT_TRUE(view.viewAllocated);
+      view.startAnimation();
+      view.animateOneFrame();
+      ASSERT_TRUE(view.ssMain && view.ssMain->ready);
+      for (int i = 1; i <= kFrames; ++i) {
+        if (i == kShrinkFrame) view.setFrameSize(kShrunkWidth, kShrunkHeight);
+        if (i == kGrowFrame) view.setFrameSize(kWidth, kHeight);
+        if (i == kBackgroundFrame) view.ssMain->bgTexID = background = GradientTexture();
+        clock.now = i * kStep;
+        if (whole) view.setNeedsDisplay();
+        view.animateOneFrame();
+        onFrame(i, view, ReadView(gl, static_cast<int>(view.Scrn.width),
+                                  static_cast<int>(view.Scrn.height)));
+      }
+    }
+    glDeleteTextures(1, &background);
+  }
+
+  TempDir config_;
+  ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
+  std::string data_;
+};
+
+TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
+  std::vector<uint64_t> whole;
+  Frame last;
+  int partial = 0, outside = 0;
+  Run(0, false, [&](int i, WingdriftView& view, const Frame& f) {
+    whole.push_back(Hash(f));
+    const DamageRegion& damage = view.frameDamage;
+    if (!damage.full()) ++partial;
+    if (f.width == last.width && f.height == last.height && outside < 5) {
+      for (int y = 0; y < f.height; ++y) {
+        for (int x = 0; x < f.width; ++x) {
+          const size_t at = (static_cast<size_t>(y) * f.width + x) * 4;
+          if (f.rgba[at] == last.rgba[at] && f.rgba[at + 1] == last.rgba[at + 1] &&
+              f.rgba[at + 2] == last.rgba[at + 2])
+            continue;
+          if (!damage.Contains(x, y) && ++outside <= 5) {
+            ADD_FAILURE() << "frame " << i << " (" << i * kStep << " s): pixel (" << x << ", " << y
+                          << ") changed outside the damage";
+          }
+        }
+      }
+    }
+    last = f;
+  });
+  if (HasFailure()) return;
+  // Most frames change only where butterflies fly; the fades, the first
+  // frame and the size changes are whole.
+  EXPECT_GT(partial, kFrames * 3 / 4);
+
+  for (int buffers : {1, 3}) {
+    if (buffers > 1) {
+      whole.clear();
+      Run(buffers, true, [&](int, WingdriftView&, const Frame& f) { whole.push_back(Hash(f)); });
+    }
+    int repainted = 0;
+    bool differs = false;
+    Run(buffers, false, [&](int i, WingdriftView& view, const Frame& f) {
+      if (!view.drawnDamage.full()) ++repainted;
+      if (!differs && Hash(f) != whole[static_cast<size_t>(i - 1)]) {
+        differs = true;
+        ADD_FAILURE() << buffers << " buffers: frame " << i << " (" << i * kStep
+                      << " s) repainted in part differs from the whole frame";
+      }
+    });
+    if (buffers == 1) {
+      EXPECT_EQ(repainted, partial) << "the kept buffer lets every partial frame repaint in part";
+    } else {
+      // The damage of three frames together is more often most of the view.
+      EXPECT_GT(repainted, kFrames / 2) << buffers << " buffers";
+    }
+  }
+}
+
+}  // namespace
