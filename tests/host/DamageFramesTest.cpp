@@ -22,6 +22,7 @@
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/ManualClock.h"
+#include "platform/GLDriverPin.h"
 #include "platform/OffscreenGL.h"
 #include "platform/OffscreenWindow.h"
 #include "platform/ScreenSaverDefaults.h"
@@ -112,6 +113,7 @@ class DamageFramesTest : public ::testing::Test {
   void Run(int buffers, bool whole, OnFrame onFrame) {
     OffscreenGL gl;
     ASSERT_TRUE(gl.Create(kWidth, kHeight)) << gl.error();
+    KeepGLDriversLoaded();
     ManualClock clock(0.0);
     WingdriftHost host;
     host.clock = &clock;

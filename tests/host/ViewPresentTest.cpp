@@ -20,6 +20,7 @@
 
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
+#include "platform/GLDriverPin.h"
 #include "platform/ManualClock.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/X11Window.h"
@@ -96,6 +97,7 @@ class ViewPresentTest : public ::testing::Test {
       ADD_FAILURE() << "no GLX context";
       return result;
     }
+    KeepGLDriversLoaded();
     view.startAnimation();
     view.animateOneFrame();
     for (int i = 1; i <= kFrames; ++i) {
