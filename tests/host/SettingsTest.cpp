@@ -75,31 +75,25 @@ class SettingsStoreTest : public ::testing::Test {
   }
 
   void ExpectFirstRunRecord() {
-    EXPECT_FALSE(mainOnly_);
-    EXPECT_EQ(s_.LBFLYSIZE, 70);
-    EXPECT_EQ(s_.LFLYSPEED, 75);
-    EXPECT_EQ(s_.MAX_BFLY, 8);
-    EXPECT_EQ(s_.MIXBFLY, 0);
-    EXPECT_TRUE(s_.WANTSHADOW);
-    EXPECT_EQ(s_.BGTYPE, 0);
+    EXPECT_EQ(std::vector<int64_t>({mainOnly_, s_.LBFLYSIZE, s_.LFLYSPEED, s_.MAX_BFLY, s_.MIXBFLY, s_.WANTSHADOW,
+                                    s_.BGTYPE, s_.BGRES}),
+              std::vector<int64_t>({false, 70, 75, 8, 0, true, 0, 1}));
     EXPECT_EQ(std::string(s_.BGPath), Pictures());
-    EXPECT_EQ(s_.BGRES, 1);
     EXPECT_STREQ(s_.BFlyPath, kResources);
     EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
   }
   void ExpectFirstRunStore() {
     ScreenSaverDefaults store(kSettingsModuleName);
     EXPECT_EQ(store.stringForKey("version"), "1.1");
-    EXPECT_FALSE(store.boolForKey("MainMonitorOnly"));
     EXPECT_EQ(store.stringForKey("SelectedBFly"), "GOT-F.bfly");
-    EXPECT_EQ(store.integerForKey("BFlySize"), 70);
-    EXPECT_EQ(store.integerForKey("FlySpeed"), 75);
-    EXPECT_EQ(store.integerForKey("MaxBFly"), 8);
-    EXPECT_EQ(store.integerForKey("MixBFly"), 0);
-    EXPECT_TRUE(store.boolForKey("WantShadow"));
-    EXPECT_EQ(store.integerForKey("BGType"), 0);
     EXPECT_EQ(store.stringForKey("BGPath"), Pictures());
-    EXPECT_EQ(store.integerForKey("BGRes"), 1);
+    std::vector<int64_t> stored;
+    for (const char* key : {"BFlySize", "FlySpeed", "MaxBFly", "MixBFly", "BGType", "BGRes"}) {
+      stored.push_back(store.integerForKey(key));
+    }
+    stored.push_back(store.boolForKey("MainMonitorOnly"));
+    stored.push_back(store.boolForKey("WantShadow"));
+    EXPECT_EQ(stored, std::vector<int64_t>({70, 75, 8, 0, 0, 1, false, true}));
   }
 
   TempDir dir_;
