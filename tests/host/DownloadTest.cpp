@@ -9,18 +9,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "butterflies/AQUARIUM.h"
 #include "host/ButterflyDownloads.h"
 #include "host/ButterflyFolder.h"
 #include "host/CatalogueLine.h"
-#include "host/DownloadServer.h"
 #include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "tests/host/ChildProcess.h"
