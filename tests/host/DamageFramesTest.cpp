@@ -49,7 +49,10 @@ struct Frame {
 Frame ReadView(const OffscreenGL& gl, int width, int height) {
   Frame f{width, height, {}};
   const std::vector<uint8_t> all = gl.ReadPixels();
-  for (int y = 0; y < height; ++y) f.rgba.insert(f.rgba.end(), &all[size_t(y) * kWidth * 4], &all[(size_t(y) * kWidth + width) * 4]);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = all.data() + size_t(y) * kWidth * 4;
+    f.rgba.insert(f.rgba.end(), row, row + size_t(width) * 4);
+  }
   return f;
 }
 
