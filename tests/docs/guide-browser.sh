@@ -7,8 +7,7 @@
 set -eu
 guide_dir=$(cd "$1" && pwd)
 out=$2
-command -v chromium >/dev/null 2>&1 || { echo "skipped: no chromium"; exit 77; }
-command -v convert >/dev/null 2>&1 || { echo "skipped: no convert"; exit 77; }
+for p in chromium convert; do command -v $p >/dev/null 2>&1 || { echo "skipped: no $p"; exit 77; }; done
 [ -f "$guide_dir/index.html" ] || { echo "no guide at $guide_dir"; exit 1; }
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -43,10 +42,7 @@ result=$(sed -n 's|.*<pre id="result">\(.*\)</pre>.*|\1|p' "$work/dom")
 expected=$(( $(ls "$guide_dir"/gallery/*.png | wc -l) + 1 ))
 echo "guide: $result (expected $expected images)"
 [ "$result" = "images=$expected missing=[]" ] || { echo "FAIL: images"; exit 1; }
-if grep ":CONSOLE" "$work/log" | grep -F "$guide_dir/index.html"; then
-  echo "FAIL: the guide logged to the console"
-  exit 1
-fi
+! grep ":CONSOLE" "$work/log" | grep -F "$guide_dir/index.html" || { echo "FAIL: the guide logged to the console"; exit 1; }
 
 # The whole page (headless screenshots do not follow an anchor).
 shot="$out/guide.png"

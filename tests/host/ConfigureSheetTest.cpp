@@ -7,14 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/ButterflyFolder.h"
-#include "host/DownloadServer.h"
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/ManualClock.h"
@@ -48,17 +46,6 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-std::set<std::string> StoredKeys(const std::string& path) {
-  const std::string xml = ReadFile(path);
-  std::set<std::string> keys;
-  const std::regex key("<key>([^<]*)</key>");
-  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), key); it != std::sregex_iterator();
-       ++it) {
-    keys.insert((*it)[1]);
-  }
-  return keys;
 }
 
 void Pump() {
@@ -163,16 +150,29 @@ class ConfigureSheetTest : public GLTest {
   std::vector<bool> ended_;
 };
 
-TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndSaveKeepsTheStoredType) {
+TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndDefaultsThenCancelStoresNothing) {
+  const std::string before = ReadFile(storePath_);
   auto view = MakeView();
   ASSERT_NE(view->configureSheet(), nullptr);
   EXPECT_EQ(Items(view->oBFlyType), 0);
   EXPECT_EQ(Title(view->oBGPath), pictures_.path());
   EXPECT_TRUE(Sensitive(view->oBGPath)) << "background index 2 enables the folder button";
+  Type(view->oMaxBFly, "3");
+  Click(FindById(view->configureSheetWindow, "defaults"));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
+  EXPECT_EQ(Title(view->oBGPath), pictures_.path()) << "the folder is not reset";
+  EXPECT_FALSE(Sensitive(view->oBGPath));
+  Click(FindById(view->configureSheetWindow, "cancel"));
+  EXPECT_EQ(ended_, std::vector<bool>{false});
+  EXPECT_EQ(ReadFile(storePath_), before);
+
+  // Saved before the first frame: the stored type stays.
+  view = MakeView();
+  ASSERT_NE(view->configureSheet(), nullptr);
   Click(view->oSave);
-  EXPECT_EQ(ended_, std::vector<bool>{true});
-  ScreenSaverDefaults store(kSettingsModuleName);
-  EXPECT_EQ(store.stringForKey("SelectedBFly").value_or(""), "Stored.bfly");
+  EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
+  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""), "Stored.bfly");
 }
 
 TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
@@ -186,16 +186,11 @@ TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues
   EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBFlyType)), aquarium.selectedType);
 
   // The enabling rules follow the pop-ups at once.
-  struct {
-    int mix, background;
-    bool typeOn, folderOn;
-  } const rules[] = {{1, 0, true, false}, {0, 2, false, true}, {1, 2, true, true},
-                     {0, 1, false, false}};
-  for (const auto& r : rules) {
-    Choose(view->oMixBFly, r.mix);
-    Choose(view->oBGType, r.background);
-    EXPECT_EQ(Sensitive(view->oBFlyType), r.typeOn) << "mix " << r.mix;
-    EXPECT_EQ(Sensitive(view->oBGPath), r.folderOn) << "background " << r.background;
+  for (const auto& [mix, background] : {std::pair{1, 0}, {0, 2}, {1, 2}, {0, 1}}) {
+    Choose(view->oMixBFly, mix);
+    Choose(view->oBGType, background);
+    EXPECT_EQ(Sensitive(view->oBFlyType), mix == 1) << "mix " << mix;
+    EXPECT_EQ(Sensitive(view->oBGPath), background == 2) << "background " << background;
   }
 
   Choose(view->oMixBFly, 1);
@@ -209,77 +204,46 @@ TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues
   Choose(view->oBGRes, 2);
   Click(view->oSave);
 
-  EXPECT_EQ(StoredKeys(storePath_),
-            (std::set<std::string>{"version", "MainMonitorOnly", "SelectedBFly", "BFlySize",
-                                   "FlySpeed", "MaxBFly", "MixBFly", "WantShadow", "BGType",
-                                   "BGPath", "BGRes"}));
   ScreenSaverDefaults store(kSettingsModuleName);
+  const std::vector<std::string> keys = store.keys();
+  EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()),
+            (std::set<std::string>{"version", "MainMonitorOnly", "SelectedBFly", "BFlySize", "FlySpeed", "MaxBFly",
+                                   "MixBFly", "WantShadow", "BGType", "BGPath", "BGRes"}));
   EXPECT_EQ(store.stringForKey("SelectedBFly").value_or(""), aquarium.bflyList[1].fileName);
-  EXPECT_EQ(store.integerForKey("MaxBFly"), 25);
-  EXPECT_EQ(store.integerForKey("BFlySize"), 150);
-  EXPECT_EQ(store.integerForKey("FlySpeed"), 120);
-  EXPECT_EQ(store.integerForKey("MixBFly"), 1);
   EXPECT_FALSE(store.boolForKey("WantShadow"));
   EXPECT_TRUE(store.boolForKey("MainMonitorOnly"));
-  EXPECT_EQ(store.integerForKey("BGType"), 2);
   EXPECT_EQ(store.stringForKey("BGPath").value_or(""), pictures_.path());
-  EXPECT_EQ(store.integerForKey("BGRes"), 2);
-
+  for (const auto& [name, value] :
+       {std::pair{"MaxBFly", 25}, {"BFlySize", 150}, {"FlySpeed", 120}, {"MixBFly", 1}, {"BGType", 2}, {"BGRes", 2}}) {
+    EXPECT_EQ(store.integerForKey(name), value) << name;
+  }
   SETTINGS next;
   bool mainOnly = false;
   LoadSettings(&next, &mainOnly, data_.c_str(), store);
   EXPECT_EQ(next.MAX_BFLY, 10) << "the next start limits the number";
 }
 
-TEST_F(ConfigureSheetTest, DefaultsThenCancelStoresNothing) {
-  const std::string before = ReadFile(storePath_);
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  Type(view->oMaxBFly, "3");
-  GtkWidget* defaults = FindById(view->configureSheetWindow, "defaults");
-  ASSERT_NE(defaults, nullptr);
-  Click(defaults);
-  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
-  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
-  EXPECT_EQ(Title(view->oBGPath), pictures_.path()) << "the folder is not reset";
-  EXPECT_FALSE(Sensitive(view->oBGPath));
-
-  GtkWidget* cancel = FindById(view->configureSheetWindow, "cancel");
-  ASSERT_NE(cancel, nullptr);
-  Click(cancel);
-  EXPECT_EQ(ended_, std::vector<bool>{false});
-  EXPECT_EQ(ReadFile(storePath_), before);
-}
-
-TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmed) {
+TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmedAndTheGuideOpens) {
   auto view = MakeView();
   ASSERT_NE(view->configureSheet(), nullptr);
   auto* panel = new AnsweringPanel;
   view->openPanel.reset(panel);
-
-  Click(view->oBGPath);  // cancelled
-  EXPECT_EQ(Title(view->oBGPath), pictures_.path());
-  EXPECT_EQ(view->mySettings.BGPath, pictures_.path());
-  Click(view->oDirectory);  // cancelled
-  EXPECT_EQ(view->mySettings.BFlyPath2, UserButterflyFolder());
-  EXPECT_EQ(panel->titles, (std::vector<std::string>{
-                               "Select Folder To Load Random Background Images From",
-                               "Select BFly Data Folder"}));
+  TempDir chosen;
+  for (const std::string& answer : {std::string(), chosen.path()}) {  // cancelled, then confirmed
+    panel->answer = answer;
+    Click(view->oBGPath);
+    Click(view->oDirectory);
+    const std::string folder = answer.empty() ? pictures_.path() : answer;
+    EXPECT_EQ(Title(view->oBGPath), folder);
+    EXPECT_EQ(view->mySettings.BGPath, folder);
+    EXPECT_EQ(view->mySettings.BFlyPath2, answer.empty() ? UserButterflyFolder() : answer);
+  }
+  EXPECT_EQ(Title(view->oDirectory), chosen.path());
+  EXPECT_EQ(panel->titles[0], "Select Folder To Load Random Background Images From");
+  EXPECT_EQ(panel->titles[1], "Select BFly Data Folder");
   EXPECT_EQ(panel->starts[0], pictures_.path());
 
-  TempDir chosen;
-  panel->answer = chosen.path();
-  Click(view->oBGPath);
-  Click(view->oDirectory);
-  EXPECT_EQ(Title(view->oBGPath), chosen.path());
-  EXPECT_EQ(view->mySettings.BGPath, chosen.path());
-  EXPECT_EQ(Title(view->oDirectory), chosen.path());
-  EXPECT_EQ(view->mySettings.BFlyPath2, chosen.path());
-}
-
-TEST_F(ConfigureSheetTest, GuideOpensTheGuideBuiltBesideTheData) {
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
+  // The guide built beside the data.
   std::vector<std::string> opened;
   view->openURI = [&opened](const char* uri) {
     opened.push_back(uri);
@@ -287,93 +251,10 @@ TEST_F(ConfigureSheetTest, GuideOpensTheGuideBuiltBesideTheData) {
   };
   Click(FindById(view->configureSheetWindow, "guide"));
   ASSERT_EQ(opened.size(), 1u);
-  gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
+  g_autofree gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
   ASSERT_NE(path, nullptr) << opened[0];
   EXPECT_TRUE(std::filesystem::exists(path)) << path;
   EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
-  g_free(path);
-}
-
-// The check follows the server entry: without an address the button is off
-// and says why; Save stores an address only when the user changed it.
-TEST_F(ConfigureSheetTest, TheCheckIsOffWithoutAServerAndSaysWhy) {
-  {
-    ScreenSaverDefaults store(kSettingsModuleName);
-    store.setObject("", kDownloadServerKey);
-    ASSERT_TRUE(store.synchronize());
-  }
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  const std::string checkLabel = "_Check";
-  struct {
-    const char* typed;
-    bool on;
-    std::string label;
-  } const steps[] = {{"", false, kNoServerText},
-                     {"  http://127.0.0.1:9/ ", true, checkLabel},
-                     {"   ", false, kNoServerText}};
-  for (const auto& step : steps) {
-    Type(view->oDownloadServer, step.typed);
-    EXPECT_EQ(Sensitive(view->oCheckDownloads), step.on) << "\"" << step.typed << "\"";
-    EXPECT_EQ(Title(view->oCheckDownloads), step.label) << "\"" << step.typed << "\"";
-  }
-  Click(view->oCheckDownloads);  // off: fetches nothing
-  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(view->oDownloadText)), "");
-
-  Type(view->oDownloadServer, "http://127.0.0.1:9/");
-  Click(view->oSave);
-  ScreenSaverDefaults store(kSettingsModuleName);
-  EXPECT_EQ(store.stringForKey(kDownloadServerKey).value_or(""), "http://127.0.0.1:9/");
-}
-
-// GTK's own dialog, answered as a user would: it opens in the current
-// folder, the user goes to another one and confirms.
-TEST_F(ConfigureSheetTest, TheRealFolderDialogAnswersWithTheChosenFolder) {
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  TempDir target;
-  struct Answer {
-    std::string folder;
-    std::string title;
-    std::string startedIn;
-    int polls = 0;
-  } answer{target.path(), "", "", 0};
-  g_timeout_add(
-      50,
-      [](gpointer data) -> gboolean {
-        auto* a = static_cast<Answer*>(data);
-        GList* windows = gtk_window_list_toplevels();
-        GtkWidget* dialog = nullptr;
-        for (GList* w = windows; w != nullptr; w = w->next) {
-          if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))) {
-            dialog = GTK_WIDGET(w->data);
-          }
-        }
-        g_list_free(windows);
-        if (++a->polls > 400) return G_SOURCE_REMOVE;
-        if (dialog == nullptr) return G_SOURCE_CONTINUE;
-        // The dialog lists folders as it loads them; each step waits for that.
-        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-        gchar* current = gtk_file_chooser_get_current_folder(chooser);
-        const std::string folder = current != nullptr ? current : "";
-        g_free(current);
-        if (folder.empty()) return G_SOURCE_CONTINUE;
-        if (a->startedIn.empty()) {
-          a->title = gtk_window_get_title(GTK_WINDOW(dialog));
-          a->startedIn = folder;
-          gtk_file_chooser_set_current_folder(chooser, a->folder.c_str());
-          return G_SOURCE_CONTINUE;
-        }
-        if (folder != a->folder) return G_SOURCE_CONTINUE;
-        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-        return G_SOURCE_REMOVE;
-      },
-      &answer);
-  Click(view->oBGPath);
-  EXPECT_EQ(answer.title, "Select Folder To Load Random Background Images From");
-  EXPECT_EQ(answer.startedIn, pictures_.path());
-  EXPECT_EQ(Title(view->oBGPath), target.path());
-  EXPECT_EQ(view->mySettings.BGPath, target.path());
 }
 
 }  // namespace

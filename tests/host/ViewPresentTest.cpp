@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -40,15 +41,11 @@ constexpr int kGrownWidth = 400, kGrownHeight = 240;  // the window from halfway
 // The window's pixels as 0xRRGGBB, top row first.
 std::vector<uint32_t> Screenshot(Display* display, Window window, int width, int height) {
   std::vector<uint32_t> pixels;
-  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
-                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  if (image == nullptr) return pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
-    }
+  XImage* image = XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+  for (int y = 0; image != nullptr && y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFFu);
   }
-  XDestroyImage(image);
+  if (image != nullptr) XDestroyImage(image);
   return pixels;
 }
 
@@ -131,26 +128,17 @@ TEST_F(ViewPresentTest, EveryPresentPathShowsTheSameFrames) {
   const Result full = Run(PresentPath::Full);
   ASSERT_EQ(full.path, PresentPath::Full);
   ASSERT_EQ(full.partial, 0);
-  ASSERT_EQ(full.shots.size(), static_cast<size_t>(kFrames / kShotEvery));
+  ASSERT_EQ(full.shots.size(), size_t(kFrames / kShotEvery));
   for (PresentPath path : {PresentPath::BufferAge, PresentPath::CopySubBuffer}) {
+    SCOPED_TRACE(path == PresentPath::BufferAge ? "buffer age" : "copy-sub-buffer");
     const Result r = Run(path);
-    const int name = static_cast<int>(path);
-    if (path == PresentPath::CopySubBuffer) {
-      ASSERT_EQ(r.path, path) << "Xvfb with Mesa offers copy-sub-buffer";
-    } else {
-      ASSERT_TRUE(r.path == path || r.path == PresentPath::Full) << "path " << name;
-    }
-    if (r.path != PresentPath::Full) {
-      EXPECT_GT(r.partial, kFrames / 2) << "path " << name << " repainted too few frames in part";
-    }
+    // Xvfb with Mesa offers copy-sub-buffer; buffer age may fall back.
+    ASSERT_TRUE(r.path == path || (path == PresentPath::BufferAge && r.path == PresentPath::Full));
+    EXPECT_TRUE(r.path == PresentPath::Full || r.partial > kFrames / 2) << "too few frames repainted in part";
     ASSERT_EQ(r.shots.size(), full.shots.size());
-    for (size_t s = 0; s < r.shots.size(); ++s) {
-      if (r.shots[s] != full.shots[s]) {
-        ADD_FAILURE() << "path " << name << ": screenshot after frame " << (s + 1) * kShotEvery
-                      << " differs from the whole frames'";
-        break;
-      }
-    }
+    const auto differs = std::mismatch(r.shots.begin(), r.shots.end(), full.shots.begin()).first;
+    EXPECT_TRUE(differs == r.shots.end())
+        << "the screenshot after frame " << (differs - r.shots.begin() + 1) * kShotEvery << " differs from the whole frames'";
   }
 }
 

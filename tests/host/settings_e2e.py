@@ -8,8 +8,9 @@ with one the check lists the types not in the user's folder, the download's
 progress bar moves (screenshots part-way and after go to OUTDIR), and once
 the type has landed the type pop-up lists it, the list no longer does, and
 the number of butterflies typed before (3) is still there. Then the
-background set to a folder of pictures, Save; the settings file holds them
-and a recording flies 3 butterflies over the picture from that folder.
+background set to a folder of pictures through GTK's folder chooser, Save;
+the settings file holds them and a recording flies 3 butterflies over the
+picture from that folder.
 
 Usage: settings_e2e.py PREFIX WORKDIR OUTDIR  (inside a session bus, on $DISPLAY)
 Prints the seconds from the start to a filled window."""
@@ -28,67 +29,57 @@ config.config.searchCutoffCount = 40
 config.config.actionDelay = 0.2
 
 
-
-def find(parent, **what):
-    """parent.child(**what), looked for again when a part of the tree that
-    was being listed went away meanwhile (the file chooser redraws its
-    lists while it loads a folder)."""
-    for attempt in range(20):
-        try:
-            return parent.child(**what)
-        except GLib.GError:
-            time.sleep(0.5)
-    return parent.child(**what)
-
-
 def wait_for(what, condition, seconds=60, shown=lambda: ""):
-    """Polls condition() until it holds (a stale part of the tree counts as
-    not yet); `shown` says what was there instead."""
+    """Polls condition() until it holds (a part of the tree that went away
+    meanwhile counts as not yet); `shown` says what was there instead."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         try:
-            if condition():
-                return
+            result = condition()
+            if result:
+                return result
         except GLib.GError:
             pass
         time.sleep(0.2)
     raise AssertionError("waited %d s for %s: %s" % (seconds, what, shown()))
 
 
-def item_names(combo):
+def items(combo):
     return [m.name for m in combo.findChildren(lambda n: n.roleName == "menu item")]
 
 
-prefix, work, outdir = sys.argv[1], sys.argv[2], sys.argv[3]
-here = os.path.dirname(os.path.abspath(__file__))
+def run(*args):
+    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+
+
+def screenshot(name):
+    subprocess.run("xwd -root -silent | convert xwd:- " + os.path.join(outdir, name), shell=True, check=True)
+
+
+prefix, work, outdir = sys.argv[1:4]
 bflytool = os.path.join(prefix, "bin", "bflytool")
 shipped = os.path.join(prefix, "share", "wingdrift")
 # A type nobody has installed: a shipped one under a name of its own, offered
 # first, beside a shipped one (not in the user's folder, so offered too).
 NEW_TYPE = "Drift Test Monarch"
-subprocess.run([bflytool, "unpack", os.path.join(shipped, "Monarch.bfly"),
-                os.path.join(work, "parts")], check=True, capture_output=True)
+run(bflytool, "unpack", os.path.join(shipped, "Monarch.bfly"), os.path.join(work, "parts"))
 manifest = os.path.join(work, "parts", "manifest.txt")
 with open(manifest) as f:
     text = f.read().replace("name = Monarch\n", "name = %s\n" % NEW_TYPE)
 with open(manifest, "w") as f:
     f.write(text)
 new_type = os.path.join(work, "DriftTest.bfly")
-subprocess.run([bflytool, "pack", os.path.join(work, "parts"), "-o", new_type], check=True,
-               capture_output=True)
-subprocess.run([bflytool, "catalogue", os.path.join(work, "site"), new_type,
-                os.path.join(shipped, "Peacock.bfly")], check=True, capture_output=True)
-server = subprocess.Popen([sys.executable, os.path.join(here, "catalogue_server.py"), work],
+run(bflytool, "pack", os.path.join(work, "parts"), "-o", new_type)
+run(bflytool, "catalogue", os.path.join(work, "site"), new_type, os.path.join(shipped, "Peacock.bfly"))
+server = subprocess.Popen([sys.executable, os.path.join(os.path.dirname(__file__), "catalogue_server.py"), work],
                           stdout=subprocess.PIPE, text=True)
 # "slow": the type comes half at once, the rest once `release` exists.
 base = "http://127.0.0.1:%d/slow/site" % int(server.stdout.readline())
 landed = os.path.join(os.environ["XDG_DATA_HOME"], "wingdrift", "butterflies", "DriftTest.bfly")
-
+# One picture, so the folder's random choice is this one: a flat magenta.
 pictures = os.path.join(work, "pictures")
 os.makedirs(pictures, exist_ok=True)
-# One picture, so the folder's random choice is this one: a flat magenta.
-subprocess.run(["convert", "-size", "64x48", "xc:#c030c0", os.path.join(pictures, "only.png")],
-               check=True)
+run("convert", "-size", "64x48", "xc:#c030c0", os.path.join(pictures, "only.png"))
 
 started = time.monotonic()
 program = subprocess.Popen([os.path.join(prefix, "bin", "wingdrift-settings")])
@@ -100,55 +91,50 @@ try:
     # An edit not yet saved, which the fresh sheet after the download keeps.
     app.child(name="Number of butterflies", roleName="spin button").text = "3"
     check = app.child(name="Check for new types", roleName="push button")
-    assert not check.sensitive and check.description == "No download server is set", \
-        check.description
+    assert not check.sensitive and check.description == "No download server is set", check.description
     app.child(name="Download server", roleName="text").text = base
     wait_for("the check to come on", lambda: check.sensitive)
     check.doActionNamed("click")
     available = app.child(name="Available types", roleName="combo box")
     status = app.child(name="Download status", roleName="label")
-    wait_for("the catalogue", lambda: item_names(available) == [NEW_TYPE, "Peacock"],
-             shown=lambda: "%s, \"%s\"" % (item_names(available), status.text))
+    wait_for("the catalogue", lambda: items(available) == [NEW_TYPE, "Peacock"],
+             shown=lambda: "%s, \"%s\"" % (items(available), status.text))
     app.child(name="Download", roleName="push button").doActionNamed("click")
 
     progress = app.child(name="Download progress", roleName="progress bar")
     wait_for("the progress bar to move", lambda: progress.value > 0)
     assert "% Complete" in status.text, status.text
     assert not check.sensitive, "the controls are off while a download runs"
-    shot = os.path.join(outdir, "settings-download.png")
-    subprocess.run("xwd -root -silent | convert xwd:- %s" % shot, shell=True, check=True)
-    print("progress %.1f, \"%s\"; screenshot %s" % (progress.value, status.text.strip(), shot))
+    screenshot("settings-download.png")
+    print("progress %.1f, \"%s\"" % (progress.value, status.text.strip()))
     open(os.path.join(work, "release"), "w").close()
 
     # A fresh view replaces the preview once the type has landed; only its
     # sheet lists the new type, and everything is looked for again there.
     wait_for("the download to land", lambda: os.path.exists(landed))
-    wait_for("the new type in the type pop-up", lambda: NEW_TYPE in item_names(
-        app.child(name="Type", roleName="combo box")))
+    wait_for("the new type in the type pop-up",
+             lambda: NEW_TYPE in items(app.child(name="Type", roleName="combo box")))
     assert app.child(name="Download status", roleName="label").text == "Download Complete!"
-    assert item_names(app.child(name="Available types", roleName="combo box")) == ["Peacock"]
+    assert items(app.child(name="Available types", roleName="combo box")) == ["Peacock"]
     assert app.child(name="Download server", roleName="text").text == base
     assert app.child(name="Number of butterflies", roleName="spin button").text == "3"
-    subprocess.run("xwd -root -silent | convert xwd:- %s" % os.path.join(
-        outdir, "settings-downloaded.png"), shell=True, check=True)
-    save = app.child(name="Save", roleName="push button")
+    screenshot("settings-downloaded.png")
 
-    picture = app.child(name="Picture", roleName="combo box")
-    picture.click()
+    app.child(name="Picture", roleName="combo box").click()
     app.child(name="A random picture from a folder", roleName="menu item").click()
-
     app.child(name="Picture folder", roleName="push button").click()
     # A top-level window of the program; its insides change while it lists
-    # folders, so it is looked for among the windows only.
-    panel = app.child(name="Select Folder To Load Random Background Images From",
-                      roleName="file chooser", recursive=False)
-    select = find(panel, name="Select", roleName="push button")
+    # folders, so it is looked for among the windows only, and its parts
+    # again while a list being read goes away.
+    panel = app.child(name="Select Folder To Load Random Background Images From", roleName="file chooser",
+                      recursive=False)
+    select = wait_for("the Select button", lambda: panel.child(name="Select", roleName="push button"))
     rawinput.keyCombo("<Control>l")  # the panel's "type a location" field
-    find(panel, roleName="text").text = pictures + "/"
+    wait_for("the location field", lambda: panel.child(roleName="text")).text = pictures + "/"
     tree.doDelay(1)
     select.click()
     tree.doDelay(1)
-    save.click()
+    app.child(name="Save", roleName="push button").click()
     program.wait(timeout=30)
 finally:
     for p in (program, server):
@@ -156,23 +142,18 @@ finally:
             p.kill()
             p.wait()
 
-store = os.path.join(os.environ["XDG_CONFIG_HOME"], "wingdrift", "qvWingdrift.plist")
-with open(store, "rb") as f:
+with open(os.path.join(os.environ["XDG_CONFIG_HOME"], "wingdrift", "qvWingdrift.plist"), "rb") as f:
     settings = plistlib.load(f)
-assert settings["MaxBFly"] == 3, settings
-assert settings["BGType"] == 2, settings
-assert settings["BGPath"].rstrip("/") == pictures, settings
-assert settings["DownloadServer"] == base, settings
+assert (settings["MaxBFly"], settings["BGType"], settings["BGPath"].rstrip("/"), settings["DownloadServer"]) == \
+    (3, 2, pictures, base), settings
 
 frame = os.path.join(work, "frame.png")
-record = subprocess.run([os.path.join(prefix, "bin", "wingdrift"), "--record", frame,
-                         "--seconds", "6", "--size", "320x240", "--seed", "5"],
-                        capture_output=True, text=True, check=True)
-assert "3 butterflies" in record.stdout, record.stdout
+recorded = run(os.path.join(prefix, "bin", "wingdrift"), "--record", frame, "--seconds", "6", "--size", "320x240",
+               "--seed", "5")
+assert "3 butterflies" in recorded, recorded
 # The picture fills the frame where no butterfly is: its corners are magenta.
-corners = subprocess.run(["convert", frame, "-format",
-                          "%[pixel:p{2,2}] %[pixel:p{317,2}] %[pixel:p{2,237}] %[pixel:p{317,237}]",
-                          "info:"], capture_output=True, text=True, check=True).stdout
+corners = run("convert", frame, "-format", "%[pixel:p{2,2}] %[pixel:p{317,2}] %[pixel:p{2,237}] %[pixel:p{317,237}]",
+              "info:")
 print("corners:", corners)
 for c in corners.split():
     r, g, b = (int(v) for v in c[c.index("(") + 1:c.index(")")].split(",")[:3])
