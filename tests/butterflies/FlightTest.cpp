@@ -67,7 +67,7 @@ class Flight : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Flight, ActionsAndReset) {
+TEST_F(Flight, LandingAndFlyingDrawTheirTimesAndGoals) {
   {
     // Landing draws the rest time, then the resting wing opening.
     const std::vector<int> r = Draws(11, 3);
@@ -91,19 +91,6 @@ TEST_F(Flight, ActionsAndReset) {
     EXPECT_EQ(b.throttle, 1.0f);
     EXPECT_EQ(b.airSpeed, 0.0f);
     EXPECT_EQ(std::rand(), r[1]) << "exactly one draw";
-  }
-  {
-    const std::vector<int> r = Draws(13, 1);
-    ONEBFLY b;
-    b.position = {1, 2, 3};
-    b.entered = true;
-    b.action = ONEBFLY::kFlying;
-    b.Reset();
-    EXPECT_TRUE(CompareVectors(b.position, {0, 0, 0}));
-    EXPECT_FALSE(b.entered);
-    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
-    EXPECT_EQ(b.airSpeed, 6.0f);
-    EXPECT_EQ(std::rand(), r[0]) << "no draws";
   }
 }
 
@@ -131,38 +118,25 @@ TEST_F(Flight, RelativeDestAndSteering) {
     const VECTOR3D d = MatrixPointMultiply(b.orientation, {0, 0, 1});
     EXPECT_TRUE(CompareVectors(b.direction, d));
   }
-  {
-    // Ahead and nearly lined up: no turn; a little off: half the rate;
-    // behind: the full rate whatever the offset.
+  // Ahead and nearly lined up: no turn; a little off: half the rate; behind:
+  // the full rate whatever the offset. Pitching further from level is cut
+  // near the limit, back towards level never.
+  struct Row {
+    float pitch;
+    VECTOR3D target;
+    float yawRate, pitchRate;
+  };
+  for (const Row& row : {Row{0, {-2, 0, 50}, 0, 0}, Row{0, {-6, 12, 50}, -15, 30}, Row{0, {-1, 0, -50}, -30, 30},
+                         Row{32, {0, 100, 0}, 0, 15}, Row{37, {0, 100, 0}, 0, 7.5f},
+                         Row{42, {0, 100, 0}, 0, 0}, Row{-42, {0, 100, 0}, 30, 30}}) {
+    SCOPED_TRACE(testing::Message() << row.pitch << " " << row.target.x << " " << row.target.y);
     ONEBFLY b;
-    b.target = {-2, 0, 50};
+    b.angles = {row.pitch, 0, 0};
+    b.orientation = MatrixFromAngle(b.angles);
+    b.target = row.target;
     b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, 0.0f);
-    EXPECT_EQ(b.desiredTurnRate.x, 0.0f);
-    b.target = {-6, 12, 50};
-    b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, -15.0f) << "target on the -x side";
-    EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "target above: pitch up";
-    b.angles = {};
-    b.orientation = MATRIX{};
-    b.target = {-1, 0, -50};
-    b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, -30.0f);
-  }
-  {
-    // Pitching further from level is cut near the limit.
-    for (const auto& [pitch, factor] : {std::pair{32.0f, 0.5f}, {37.0f, 0.25f}, {42.0f, 0.0f}}) {
-      ONEBFLY b;
-      b.angles = {pitch, 0, 0};
-      b.orientation = MatrixFromAngle(b.angles);
-      b.target = {0, 100, 0};  // far above and behind
-      b.TurnToTarget(30, kDt);
-      EXPECT_EQ(b.desiredTurnRate.x, 30.0f * factor) << pitch;
-      b.angles = {-pitch, 0, 0};
-      b.orientation = MatrixFromAngle(b.angles);
-      b.TurnToTarget(30, kDt);
-      EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "back towards level is never cut";
-    }
+    EXPECT_EQ(b.desiredTurnRate.y, row.yawRate);
+    EXPECT_EQ(b.desiredTurnRate.x, row.pitchRate);
   }
   {
     // Angles wrap once past 360; pitch is held within 45; roll levels out
@@ -227,13 +201,6 @@ TEST_F(Flight, FlyingKeepsInView) {
 }
 
 TEST_F(Flight, DepthLimitsAndLanding) {
-  {
-    // Held at the back limit while landing is not yet allowed.
-    ONEBFLY b = Cruising({0, 0, -39.9f}, 180);
-    b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_EQ(b.position.z, -40.0f);
-    EXPECT_EQ(b.action, ONEBFLY::kFlying);
-  }
   {
     // Lands on the back limit: rest, wing opening and roll drawn in that
     // order; the pose faces the camera; the turn into it starts.
@@ -310,11 +277,9 @@ TEST_F(Flight, NewTargets) {
     // Out of sight (a sphere of 5 does not reach in): a new target every
     // frame.
     ONEBFLY b = Cruising({200, 0, 0}, 0);
-    for (int i = 0; i < 3; ++i) {
-      b.targetTimer = 5.0f;
-      b.Move(nullptr, 0, 1.0f, kDt);
-      EXPECT_EQ(b.targetTimer, 10.0f);
-    }
+    b.targetTimer = 5.0f;
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.targetTimer, 10.0f);
   }
 }
 
