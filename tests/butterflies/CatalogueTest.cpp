@@ -65,7 +65,7 @@ TEST(Catalogue, CountsValidFilesWithTheExactSuffix) {
   EXPECT_EQ(CountFiles(f1.c_str(), nullptr, "A.bfly"), 0) << "a name must be longer than the suffix";
 }
 
-TEST(Catalogue, BuildsEntriesFromBothFoldersInListingOrder) {
+TEST(Catalogue, BuildsEntriesFromBothFoldersInListingOrderAndFindsTheSelectedOne) {
   TempDir one, two;
   ReportRecorder reports;
   for (const char* n : {"Monarch.bfly", "Admiral.bfly", "Blue.bfly"})
@@ -90,6 +90,24 @@ TEST(Catalogue, BuildsEntriesFromBothFoldersInListingOrder) {
     EXPECT_EQ(e.flags, first ? 0x10u : peacock ? 0x80000000u : 0u);
   }
   EXPECT_TRUE(ReportRecorder::Reports().empty());
+
+  const std::string third = a.bflyList[2].fileName;
+  // A type is selected by its exact file name. No match (or one only in
+  // case): entry 0, whose file name replaces the selection. A negative mix
+  // becomes 0.
+  struct Row {
+    std::string selected;
+    int32_t mix, expectType, expectMix;
+  };
+  for (const Row& row : {Row{third, 2, 2, 2}, Row{"Gold.bfly", -3, 0, 0}, Row{"blue.bfly", 1, 0, 1}}) {
+    SCOPED_TRACE(row.selected);
+    CopyCString(a.selectedBFlyName, row.selected.c_str());
+    int32_t mix = row.mix;
+    a.FindSelectedBFly(&mix);
+    EXPECT_EQ(a.selectedType, row.expectType);
+    EXPECT_EQ(mix, row.expectMix);
+    EXPECT_STREQ(a.selectedBFlyName, a.bflyList[row.expectType].fileName);
+  }
   a.CleanupBFlyList();
   EXPECT_FALSE(a.bflyList);
   EXPECT_EQ(a.numBFlyTypes, 0);
@@ -119,30 +137,6 @@ TEST(Catalogue, NothingValidIsReported) {
   ASSERT_TRUE(a.BuildBFlyList());
   ASSERT_EQ(a.numBFlyTypes, 1);
   EXPECT_EQ(std::string(a.bflyList[0].path) + a.bflyList[0].fileName, Listed(two.path())[0]);
-}
-
-TEST(Catalogue, FindsTheSelectedTypeByExactFileName) {
-  TempDir one;
-  for (const char* n : {"A.bfly", "B.bfly", "C.bfly"}) one.Write(n, TypeFile(n));
-  AQUARIUM a;
-  UseFolders(&a, one.path(), "");
-  ASSERT_TRUE(a.BuildBFlyList());
-  const std::string third = a.bflyList[2].fileName;
-  // No match (or one only in case): entry 0, whose file name replaces the
-  // selection. A negative mix becomes 0.
-  struct Row {
-    std::string selected;
-    int32_t mix, expectType, expectMix;
-  };
-  for (const Row& row : {Row{third, 2, 2, 2}, Row{"Gold.bfly", -3, 0, 0}, Row{"b.bfly", 1, 0, 1}}) {
-    SCOPED_TRACE(row.selected);
-    CopyCString(a.selectedBFlyName, row.selected.c_str());
-    int32_t mix = row.mix;
-    a.FindSelectedBFly(&mix);
-    EXPECT_EQ(a.selectedType, row.expectType);
-    EXPECT_EQ(mix, row.expectMix);
-    EXPECT_STREQ(a.selectedBFlyName, a.bflyList[row.expectType].fileName);
-  }
 }
 
 TEST(Catalogue, InstalledCheckLooksAtTheSecondFolderByDisplayName) {
