@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "butterflies/ONEBFLY.h"
-#include "butterflies/ONEPARTICLE.h"
 #include "datafiles/BFLYDATA.h"
 #include "tests/butterflies/FlockWatcher.h"
 #include "tests/support/SceneView.h"
@@ -68,7 +67,7 @@ class Flight : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Flight, ActionsAndReset) {
+TEST_F(Flight, LandingAndFlyingDrawTheirTimesAndGoals) {
   {
     // Landing draws the rest time, then the resting wing opening.
     const std::vector<int> r = Draws(11, 3);
@@ -93,83 +92,31 @@ TEST_F(Flight, ActionsAndReset) {
     EXPECT_EQ(b.airSpeed, 0.0f);
     EXPECT_EQ(std::rand(), r[1]) << "exactly one draw";
   }
-  {
-    const std::vector<int> r = Draws(13, 1);
-    ONEBFLY b;
-    b.targetTimer = 4.0f;
-    b.SetAction(7);
-    EXPECT_EQ(b.action, 7);
-    EXPECT_EQ(b.targetTimer, 4.0f);
-    b.position = {1, 2, 3};
-    b.entered = true;
-    b.action = ONEBFLY::kFlying;
-    b.Reset();
-    EXPECT_TRUE(CompareVectors(b.position, {0, 0, 0}));
-    EXPECT_FALSE(b.entered);
-    EXPECT_EQ(b.action, ONEBFLY::kWaiting);
-    EXPECT_EQ(b.airSpeed, 6.0f);
-    EXPECT_EQ(std::rand(), r[0]) << "no draws";
-    EXPECT_FALSE(b.CheckCollision(&b, 1, kDt));
-  }
 }
 
-TEST_F(Flight, RelativeDestAndSteering) {
-  {
+TEST_F(Flight, SteersTowardsItsTarget) {
+  // At the target (no offset at all): +30 on both axes. Ahead and nearly
+  // lined up: no turn; a little off: half the rate; behind: the full rate
+  // whatever the offset. Pitching further from level is cut near the limit,
+  // back towards level never.
+  struct Row {
+    float pitch;
+    VECTOR3D target;
+    float yawRate, pitchRate;
+  };
+  for (const Row& row : {Row{0, {0, 0, 0}, 30, 30}, Row{0, {-2, 0, 50}, 0, 0}, Row{0, {-6, 12, 50}, -15, 30}, Row{0, {-1, 0, -50}, -30, 30},
+                         Row{32, {0, 100, 0}, 0, 15}, Row{37, {0, 100, 0}, 0, 7.5f},
+                         Row{42, {0, 100, 0}, 0, 0}, Row{-42, {0, 100, 0}, 30, 30}}) {
+    SCOPED_TRACE(testing::Message() << row.pitch << " " << row.target.x << " " << row.target.y);
     ONEBFLY b;
-    b.position = {1, 2, 3};
-    EXPECT_TRUE(CompareVectors(b.RelativeDest({1, 2, 3}), {0, 0, 0}));
-    const VECTOR3D a = b.RelativeDest({1, 2, 13});  // straight ahead
-    EXPECT_NEAR(a.z, -100.0f, 1e-4f);
-    // Turned a quarter to +x, the same point lies on its left.
-    b.orientation = MatrixFromAngle({0, 90, 0});
-    const VECTOR3D c = b.RelativeDest({1, 2, 13});
-    EXPECT_NEAR(c.x, 100.0f, 1e-3f);
-    EXPECT_NEAR(c.z, 0.0f, 1e-3f);
-  }
-  {
-    // At its target: the zero vector gives +30 on both axes.
-    ONEBFLY b;
+    b.angles = {row.pitch, 0, 0};
+    b.orientation = MatrixFromAngle(b.angles);
+    b.target = row.target;
     b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.x, 30.0f);
-    EXPECT_EQ(b.desiredTurnRate.y, 30.0f);
-    EXPECT_EQ(b.desiredTurnRate.z, 0.0f);
-    EXPECT_FLOAT_EQ(b.turnRate.y, 30.0f * kDt);
-    EXPECT_FLOAT_EQ(b.angles.y, 30.0f * kDt * kDt);
-    ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 0);
-    const VECTOR3D d = MatrixPointMultiply(b.orientation, {0, 0, 1});
-    EXPECT_TRUE(CompareVectors(b.direction, d));
-  }
-  {
-    // Ahead and nearly lined up: no turn; a little off: half the rate;
-    // behind: the full rate whatever the offset.
-    ONEBFLY b;
-    b.target = {-2, 0, 50};
-    b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, 0.0f);
-    EXPECT_EQ(b.desiredTurnRate.x, 0.0f);
-    b.target = {-6, 12, 50};
-    b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, -15.0f) << "target on the -x side";
-    EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "target above: pitch up";
-    b.angles = {};
-    b.orientation = MATRIX{};
-    b.target = {-1, 0, -50};
-    b.TurnToTarget(30, kDt);
-    EXPECT_EQ(b.desiredTurnRate.y, -30.0f);
-  }
-  {
-    // Pitching further from level is cut near the limit.
-    for (const auto& [pitch, factor] : {std::pair{32.0f, 0.5f}, {37.0f, 0.25f}, {42.0f, 0.0f}}) {
-      ONEBFLY b;
-      b.angles = {pitch, 0, 0};
-      b.orientation = MatrixFromAngle(b.angles);
-      b.target = {0, 100, 0};  // far above and behind
-      b.TurnToTarget(30, kDt);
-      EXPECT_EQ(b.desiredTurnRate.x, 30.0f * factor) << pitch;
-      b.angles = {-pitch, 0, 0};
-      b.orientation = MatrixFromAngle(b.angles);
-      b.TurnToTarget(30, kDt);
-      EXPECT_EQ(b.desiredTurnRate.x, 30.0f) << "back towards level is never cut";
+    EXPECT_EQ(b.desiredTurnRate.y, row.yawRate);
+    EXPECT_EQ(b.desiredTurnRate.x, row.pitchRate);
+    if (row.yawRate >= 0) {
+      EXPECT_FLOAT_EQ(b.angles.y, row.yawRate * kDt * kDt);
     }
   }
   {
@@ -207,17 +154,6 @@ TEST_F(Flight, FlyingKeepsInView) {
     EXPECT_FLOAT_EQ(b.landTimer, 5.0f - kDt);
   }
   {
-    // Outside and not yet entered: the move is made; entering is noted the
-    // first frame the doubled sphere reaches in.
-    ONEBFLY b = Cruising({150, 0, 0}, -90);
-    b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_FALSE(b.entered);
-    EXPECT_LT(b.position.x, 150.0f);
-    for (int i = 0; i < 600 && !b.entered; ++i) b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_TRUE(b.entered);
-    EXPECT_TRUE(SphereInFrustum(b.position, 2 * b.bflyData->radius));
-  }
-  {
     // Entered: a move that would take the doubled sphere out is not made,
     // and the lift is lost.
     ONEBFLY b = Cruising({0, 0, 0}, 90);
@@ -235,13 +171,6 @@ TEST_F(Flight, FlyingKeepsInView) {
 }
 
 TEST_F(Flight, DepthLimitsAndLanding) {
-  {
-    // Held at the back limit while landing is not yet allowed.
-    ONEBFLY b = Cruising({0, 0, -39.9f}, 180);
-    b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_EQ(b.position.z, -40.0f);
-    EXPECT_EQ(b.action, ONEBFLY::kFlying);
-  }
   {
     // Lands on the back limit: rest, wing opening and roll drawn in that
     // order; the pose faces the camera; the turn into it starts.
@@ -318,11 +247,9 @@ TEST_F(Flight, NewTargets) {
     // Out of sight (a sphere of 5 does not reach in): a new target every
     // frame.
     ONEBFLY b = Cruising({200, 0, 0}, 0);
-    for (int i = 0; i < 3; ++i) {
-      b.targetTimer = 5.0f;
-      b.Move(nullptr, 0, 1.0f, kDt);
-      EXPECT_EQ(b.targetTimer, 10.0f);
-    }
+    b.targetTimer = 5.0f;
+    b.Move(nullptr, 0, 1.0f, kDt);
+    EXPECT_EQ(b.targetTimer, 10.0f);
   }
 }
 
@@ -367,22 +294,4 @@ TEST_F(Flight, RestsAndTakesOff) {
   b.Move(nullptr, 0, 1.0f, kDt);
   EXPECT_EQ(b.angles.x, 45.0f);
   EXPECT_GT(b.position.z, -40.0f);
-}
-
-TEST(Particle, ResetNearAPoint) {
-  const std::vector<int> r = Draws(71, 5);
-  ONEPARTICLE p;
-  EXPECT_FALSE(p.alive);
-  p.life = 0.2f;
-  p.Reset({10, 20, 30});
-  EXPECT_FLOAT_EQ(p.position.x, 10 + (r[0] % 100) / 100.0f - 0.5f);
-  EXPECT_FLOAT_EQ(p.position.y, 20 + (r[1] % 100) / 100.0f - 0.5f);
-  EXPECT_FLOAT_EQ(p.position.z, 30 + (r[2] % 100) / 100.0f - 0.5f);
-  EXPECT_TRUE(CompareVectors(p.velocity, {0, 5, 0}));
-  EXPECT_FLOAT_EQ(p.fade, (r[3] % 20) / 100.0f + 0.11f);
-  EXPECT_GE(p.fade, 0.11f);
-  EXPECT_LE(p.fade, 0.3f);
-  EXPECT_EQ(p.life, 1.0f);
-  EXPECT_TRUE(p.alive);
-  EXPECT_EQ(std::rand(), r[4]);
 }

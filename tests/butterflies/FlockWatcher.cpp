@@ -97,11 +97,8 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
     }
     if (t.action != ONEBFLY::kWaiting && b.action == ONEBFLY::kWaiting)
       return fail("went back to waiting");
-    if (b.entered) ++counts.enteredFrames;
-    if (b.entered && !SphereInFrustum(b.position, 2.0f * radius)) ++counts.outsideAfterClamp;
 
     if (b.action == ONEBFLY::kLanded) {
-      ++counts.landedFrames;
       if (t.action == ONEBFLY::kFlying) {
         ++counts.landings;
         if (b.position.z != ONEBFLY::kBackLimit && b.position.z != ONEBFLY::kFrontLimit)
@@ -128,15 +125,11 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
     // The landing pitch of 90 lasts until the first flying frame clamps it.
     if (b.action == ONEBFLY::kFlying && t.action == ONEBFLY::kFlying && std::fabs(b.angles.x) > 45.0f)
       return fail("pitch beyond 45 in flight");
-    if (b.action == ONEBFLY::kFlying && t.action == ONEBFLY::kFlying &&
-        b.wingTarget.z == ONEBFLY::kStrokeTop && t.wingTarget.z != ONEBFLY::kStrokeTop)
-      ++counts.strokes;
-
+    const bool wingTop = b.wingTarget.z == ONEBFLY::kStrokeTop;
+    if (b.action == ONEBFLY::kFlying && t.action == ONEBFLY::kFlying && wingTop && !t.wingTop) ++counts.strokes;
     t.action = b.action;
-    t.position = b.position;
     t.targetTimer = b.targetTimer;
-    t.wingTimer = b.wingTimer;
-    t.wingTarget = b.wingTarget;
+    t.wingTop = wingTop;
   }
   return true;
 }

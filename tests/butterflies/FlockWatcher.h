@@ -25,12 +25,7 @@ struct FlockCounts {
   int64_t launches = 0;
   int64_t landings = 0;
   int64_t takeOffs = 0;
-  int64_t enteredFrames = 0;  // butterfly-frames after entering
-  int64_t landedFrames = 0;   // butterfly-frames spent landed
-  int64_t strokes = 0;        // wing strokes started in flight
-  // Butterfly-frames an entered butterfly stood beyond the view after the
-  // clamp to a depth limit.
-  int64_t outsideAfterClamp = 0;
+  int64_t strokes = 0;  // wing strokes started in flight
 };
 
 class FlockWatcher {
@@ -46,10 +41,8 @@ class FlockWatcher {
  private:
   struct Track {
     int32_t action = 0;
-    VECTOR3D position;
     float targetTimer = 0.0f;
-    float wingTimer = 0.0f;
-    VECTOR3D wingTarget;
+    bool wingTop = false;  // wings rising to the top of a stroke
     VECTOR3D landedAt;
   };
   std::vector<Track> tracks_;

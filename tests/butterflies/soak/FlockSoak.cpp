@@ -9,36 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <string>
 
 #include "tests/butterflies/FlockFrame.h"
 #include "tests/butterflies/FlockTypes.h"
 #include "tests/butterflies/soak/SoakRun.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/TempDir.h"
-
-namespace {
-
-void WriteTypes(const std::string& folder) {
-  ButterflySpec a;
-  a.name = "Amber";
-  a.colours = {{{230, 140, 20}}, {{200, 60, 40}}, {{240, 220, 60}}};
-  WriteButterflyType(folder, "Amber.bfly", a);
-  ButterflySpec b;
-  b.name = "Blue";
-  b.wingSpan = 3.0f;
-  b.colours = {{{40, 90, 230}}};
-  b.sharedAlpha = true;
-  WriteButterflyType(folder, "Blue.bfly", b);
-  ButterflySpec c;
-  c.name = "Large";
-  c.wingSpan = 6.0f;
-  c.modelScale = 130;
-  c.colours = {{{120, 200, 90}}, {{30, 30, 30}}};
-  WriteButterflyType(folder, "Large.bfly", c);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -58,7 +34,7 @@ int main(int argc, char** argv) {
   }
   PrepareFlockGL();
   TempDir types;
-  WriteTypes(types.path());
+  WriteTestFlockTypes(types.path());
   const unsigned seed = static_cast<unsigned>(argc > 3 ? std::atol(argv[3]) : std::time(nullptr));
   std::printf("flock_soak: seed %u\n", seed);
   std::srand(seed);
