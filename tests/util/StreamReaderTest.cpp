@@ -22,8 +22,7 @@ TEST(StreamReader, ReadsLittleEndianAndFailsStickily) {
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(r.U32(), 0u);  // past the end: zero and failed
   EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.U8(), 0u);   // stays failed
-  EXPECT_EQ(r.Remaining(), 0u);
+  EXPECT_EQ(r.U8(), 0u);  // stays failed
 }
 
 TEST(StreamReader, ChecksCountsBeforeAllocation) {
@@ -41,20 +40,14 @@ TEST(StreamReader, ChecksCountsBeforeAllocation) {
   EXPECT_FALSE(r.ok());
 }
 
-TEST(StreamReader, AbsentOrFailedStreamStartsFailed) {
-  StreamReader none(nullptr);
-  EXPECT_FALSE(none.ok());
+TEST(StreamReader, StartsFailedOnlyWithoutAUsableStream) {
+  MemoryStream empty("", 0);
+  EXPECT_TRUE(StreamReader(&empty).ok());
+  EXPECT_FALSE(StreamReader(nullptr).ok());
   std::istringstream bad("abc");
   bad.setstate(std::ios::failbit);
-  StreamReader failed(&bad);
-  EXPECT_FALSE(failed.ok());
-}
-
-TEST(MemoryStream, SeeksWithinBoundsOnly) {
-  const char bytes[] = "0123456789";
-  MemoryStream in(bytes, 10);
-  in.seekg(4);
-  EXPECT_EQ(in.get(), '4');
+  EXPECT_FALSE(StreamReader(&bad).ok());
+  MemoryStream in("0123456789", 10);
   in.seekg(-1, std::ios::end);
   EXPECT_EQ(in.get(), '9');
   in.seekg(11);
