@@ -15,16 +15,7 @@
 
 namespace {
 
-std::vector<LumpSpec> ThreeLumps() {
-  std::vector<LumpSpec> lumps(3);
-  lumps[0].bytes = "model bytes";
-  lumps[0].type = 0;
-  lumps[1].bytes = "first image";
-  lumps[1].alphaMode = 1;
-  lumps[2].bytes = "second";
-  lumps[2].alphaMode = -7;
-  return lumps;
-}
+std::vector<LumpSpec> ThreeLumps() { return {{"model bytes", 0}, {"first image", 1, 1}, {"second", 1, -7}}; }
 
 std::string File(uint8_t major = 1, uint8_t minor = 0, uint32_t flags = 0, LumpFileOverrides o = {},
                  std::vector<LumpSpec> lumps = ThreeLumps()) {

@@ -11,15 +11,7 @@
 
 namespace {
 
-std::vector<LumpSpec> TwoLumps() {
-  std::vector<LumpSpec> lumps(2);
-  lumps[0].bytes = "banner";
-  lumps[0].alphaMode = 2;
-  lumps[1].bytes = "message";
-  lumps[1].type = 7;
-  lumps[1].alphaMode = -1;
-  return lumps;
-}
+std::vector<LumpSpec> TwoLumps() { return {{"banner", 1, 2}, {"message", 7, -1}}; }
 
 LumpFileOverrides Overrides(std::optional<uint32_t> lumpCount, std::string trailer = "") {
   LumpFileOverrides o;

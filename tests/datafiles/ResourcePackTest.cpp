@@ -21,11 +21,7 @@ using Rgba = std::array<uint8_t, 4>;
 LumpSpec ImageLump(int32_t alphaMode, uint8_t bpp = 24, bool runLength = false) {
   TgaImage image{2, 1, bpp, {10, 20, 30, 200, 100, 50}};
   if (bpp == 32) image.pixels = {10, 20, 30, 77, 200, 100, 50, 77};
-  LumpSpec lump;
-  lump.bytes = MakeTga(image, runLength);
-  lump.type = 1;
-  lump.alphaMode = alphaMode;
-  return lump;
+  return {MakeTga(image, runLength), 1, alphaMode};
 }
 
 std::vector<Rgba> ReadBack(GLuint name) {
