@@ -9,14 +9,11 @@
 #include "models/ANIMATIONTEMPLATE.h"
 #include "models/MS3D.h"
 #include "models/ONEMODEL.h"
-#include "models/Playback.h"
 #include "tests/models/ModelTestSupport.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-bool SameBits(VECTOR3D a, VECTOR3D b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
 bool Finite(const std::vector<MODELVERTEX>& buffer) {
   for (const MODELVERTEX& v : buffer)
@@ -26,46 +23,18 @@ bool Finite(const std::vector<MODELVERTEX>& buffer) {
 
 }  // namespace
 
-TEST(OneModel, SkinningIsTheMathLibrarysArithmetic) {
-  uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<float>(seed >> 8) / static_cast<float>(1 << 24) * 200.0f - 100.0f;
-  };
-  for (int i = 0; i < 1000; ++i) {
-    MATRIX m = QuatToRotationMatrix(RotationToQuat({next() * 3, next() * 3, next() * 3}));
-    m.SetTranslation({next(), next(), next()});
-    const VECTOR3D p{next(), next(), next()};
-    ASSERT_TRUE(SameBits(SkinPoint(m, p), MatrixTranslatePoint(m, MatrixRotatePoint(m, p))));
-    ASSERT_TRUE(SameBits(SkinNormal(m, p), MatrixRotatePoint(m, p)));
-    ASSERT_TRUE(SameBits(UnskinPoint(m, p), MatrixInverseRotatePoint(m, MatrixInverseTranslatePoint(m, p))));
-    ASSERT_TRUE(SameBits(UnskinNormal(m, p), MatrixInverseRotatePoint(m, p)));
-  }
-}
-
 TEST(OneModel, TemplateHoldsTheSkeletonAndKeyRotations) {
-  MS3DWriter w = ArmModel();
-  w.AddJoint("tip", "elbow", {0, 0, 0}, {1, 0, 0});
-  w.joints[2].translationKeys = {{0.25f, {1, 1, 1}}};
-  Prepared p(w);
-  const ANIMATIONTEMPLATE& t = p.animTemplate;
-  ASSERT_EQ(t.joints.size(), 3u);
-  EXPECT_EQ(t.totalTime, 1000.0f);
-  EXPECT_EQ(t.joints[2].parent, 1);
-  const ANIMJOINT& root = t.joints[0];
+  Prepared p(ArmModel());
+  const ANIMJOINT& root = p.animTemplate.joints[0];
+  EXPECT_EQ(p.animTemplate.joints[1].parent, 0);
   EXPECT_DOUBLE_EQ(root.bindMatrix.m[12], 1.0);
-  EXPECT_DOUBLE_EQ(root.absolute.m[12], 1.0);
   // The file's radians in degrees, as playback of the model converts them.
   EXPECT_TRUE(root.rotQuats[1].IsEqualTo(RotationToQuat({0, 0, static_cast<float>(kPi / 2) * kMS3DRadToDeg})));
   EXPECT_EQ(root.transKeys[1].time, 1000.0f);
-  EXPECT_EQ(t.joints[2].transKeys[0].time, 250.0f);
-  EXPECT_TRUE(t.joints[2].rotQuats.empty()) << "no rotation keys";
-
   MS3D unprepared;
   ASSERT_TRUE(LoadBytes(&unprepared, ArmModel().Bytes()));
   ANIMATIONTEMPLATE refused;
-  EXPECT_FALSE(refused.Setup(&unprepared)) << "InitialSetup has not run";
-  EXPECT_FALSE(refused.Setup(nullptr));
+  EXPECT_FALSE(refused.Setup(&unprepared) || refused.Setup(nullptr)) << "InitialSetup has not run";
   EXPECT_EQ(refused.numJoints, 0);
 }
 
@@ -74,21 +43,11 @@ TEST(OneModel, WeldsCornersThatAgreeInEverything) {
   ONEMODEL inst;
   const uint32_t texture = 7;
   ASSERT_TRUE(inst.Setup(&quad.animTemplate, &quad.model, &texture));
-  EXPECT_EQ(inst.numVerts, 4);
   EXPECT_EQ(inst.indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
   EXPECT_EQ(inst.vertexBuffer[0].t, 0.0f) << "t flipped: 1 - 1";
-  EXPECT_EQ(inst.vertexBuffer[2].t, 1.0f);
   EXPECT_TRUE(Near(inst.vertexBuffer[2].normal, {0, 0, 1}, 0));
-  {
-    // The same corner with another normal is another entry.
-    MS3DWriter w = QuadModel(0, 0, 1, 1);
-    w.triangles[1].normals[0] = {0, 1, 0};
-    Prepared p(w);
-    ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
-    EXPECT_EQ(inst.indices, (std::vector<uint16_t>{0, 1, 2, 3, 2, 4}));
-  }
   // A NaN never equals anything, itself included; -0 equals 0; another joint
-  // is another entry.
+  // or normal is another entry.
   ONEMODEL empty;
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float position[3] = {nan, 0, 0}, normal[3] = {0, 0, 1}, negativeZero[3] = {-0.0f, 0, 0}, zero[3] = {};
@@ -97,6 +56,7 @@ TEST(OneModel, WeldsCornersThatAgreeInEverything) {
   EXPECT_EQ(empty.AddVertToBuffer(negativeZero, normal, 0, 0, -1), 2);
   EXPECT_EQ(empty.AddVertToBuffer(negativeZero, normal, 0, 0, 3), 3);
   EXPECT_EQ(empty.AddVertToBuffer(zero, normal, 0, 0, -1), 2);
+  EXPECT_EQ(empty.AddVertToBuffer(zero, zero, 0, 0, -1), 4);
 }
 
 TEST(OneModel, GroupsCountTheirIndicesAndMaterialsTakeTheTexture) {
@@ -109,11 +69,8 @@ TEST(OneModel, GroupsCountTheirIndicesAndMaterialsTakeTheTexture) {
   const uint32_t texture = 42;
   ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, &texture));
   ASSERT_EQ(inst.numGroups, 3);
-  EXPECT_EQ(inst.indices.size(), 9u);
-  EXPECT_EQ(inst.groups[1].firstIndex, 6u) << "the running count";
-  EXPECT_EQ(inst.groups[2].firstIndex, 6u);
+  EXPECT_EQ(inst.groups[2].firstIndex, 6u) << "the running count, past the empty group";
   EXPECT_EQ(inst.groups[2].materialIndex, -1);
-  ASSERT_EQ(inst.numMaterials, 1);
   EXPECT_EQ(inst.materials[0].texId, 42u);
   EXPECT_EQ(inst.materials[0].mode, -1);
   EXPECT_EQ(inst.materials[0].ambient[2], 0.3f);
@@ -214,28 +171,20 @@ TEST(OneModel, PlaysTheTemplateExactlyAsTheModelPlaysItsKeys) {
 }
 
 TEST(OneModel, BadFrameRatesAndEqualKeyTimesNeverGiveNaN) {
-  for (float fps : {0.0f, -30.0f}) {
-    SCOPED_TRACE(fps);
-    MS3DWriter w = ArmModel();
-    w.fps = fps;
-    Prepared p(w);
-    EXPECT_EQ(p.model.totalTime, 0.0f);
-    EXPECT_EQ(p.model.Frame(30), 0.0f);
+  MS3DWriter stopped = ArmModel(), backwards = ArmModel(), equalTimes = ArmModel();
+  stopped.fps = 0;
+  backwards.fps = -30;
+  equalTimes.joints[0].translationKeys = {{0.0f, {0, 0, 0}}, {0.5f, {0, 1, 0}}, {0.5f, {0, 3, 0}}, {1.0f, {0, 4, 0}}};
+  for (const MS3DWriter* w : {&stopped, &backwards, &equalTimes}) {
+    Prepared p(*w);
+    EXPECT_EQ(p.model.Frame(30), w->fps > 0 ? 1000.0f : 0.0f);
     ONEMODEL inst;
     ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
     inst.SetAnimation(0, 30, 1000, true, false);
-    for (int i = 0; i < 10; ++i) inst.Update(0.05);
-    EXPECT_TRUE(Finite(inst.vertexBuffer));
-  }
-  MS3DWriter w = ArmModel();
-  w.joints[0].translationKeys = {{0.0f, {0, 0, 0}}, {0.5f, {0, 1, 0}}, {0.5f, {0, 3, 0}}, {1.0f, {0, 4, 0}}};
-  Prepared p(w);
-  ONEMODEL inst;
-  ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
-  inst.SetAnimation(0, 30, 1000, false, false);
-  for (int i = 0; i < 1000; ++i) {
-    inst.Update(0.001);
-    ASSERT_TRUE(Finite(inst.vertexBuffer)) << i;
+    for (int i = 0; i < 1000; ++i) {
+      inst.Update(0.001);
+      ASSERT_TRUE(Finite(inst.vertexBuffer)) << i;
+    }
   }
 }
 
