@@ -59,19 +59,15 @@ TEST_F(ResourcePack, BuildsOneSlotPerLumpWithEachLumpsAlphaRule) {
   textures.reset();
   EXPECT_FALSE(glIsTexture(first));
 
-  // No lumps at all is a sound, empty pack.
+  // No lumps at all is a sound, empty pack; a refused or missing file leaves
+  // the caller's array alone.
   EXPECT_TRUE(LoadTexturesFromDataFile(dir.Write("empty", MakeResFile({})).c_str(), &textures, &count));
   EXPECT_EQ(count, 0);
-}
-
-TEST_F(ResourcePack, RefusedFilesLeaveTheCallersArrayAlone) {
-  TempDir dir;
   LumpFileOverrides wrongLength;
   wrongLength.lengthCheck = 12345;
-  const std::string bad = dir.Write("bad", MakeResFile({ImageLump(0)}, wrongLength));
-  for (const std::string& path : {bad, dir.File("missing")}) {
-    std::unique_ptr<Texture[]> textures;
-    int count = -1;
+  textures.reset();
+  count = -1;
+  for (const std::string& path : {dir.Write("bad", MakeResFile({ImageLump(0)}, wrongLength)), dir.File("none")}) {
     EXPECT_FALSE(LoadTexturesFromDataFile(path.c_str(), &textures, &count)) << path;
     EXPECT_EQ(textures, nullptr);
     EXPECT_EQ(count, -1);

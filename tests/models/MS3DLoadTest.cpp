@@ -8,7 +8,6 @@
 
 #include "models/MS3D.h"
 #include "tests/models/ModelTestSupport.h"
-#include "tests/support/TempDir.h"
 #include "util/MemoryStream.h"
 
 namespace {
@@ -194,16 +193,4 @@ TEST(MS3DLoad, ScaleChangesLengthsOnly) {
   EXPECT_EQ(m.joints[0].keyFramesTrans[1].parameter[1], 4.0f);
   EXPECT_EQ(m.joints[0].keyFramesTrans[1].time, 1.0f);
   EXPECT_FLOAT_EQ(m.joints[0].keyFramesRot[1].parameter[2], static_cast<float>(kPi / 2));
-}
-
-TEST(MS3DLoad, LoadsByPath) {
-  TempDir dir;
-  ReportRecorder reports;
-  MS3D m;
-  EXPECT_FALSE(m.Load(dir.File("missing.ms3d").c_str()));
-  EXPECT_EQ(LastReport(), "Coun't open the damn MS3D file!");
-  EXPECT_FALSE(m.Load(nullptr));
-  ASSERT_TRUE(ArmModel().WriteFile(dir.File("arm.ms3d")));
-  EXPECT_TRUE(m.Load(dir.File("arm.ms3d").c_str()));
-  EXPECT_EQ(m.numJoints, 2);
 }

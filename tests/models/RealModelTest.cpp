@@ -11,12 +11,11 @@
 #include <string>
 
 #include "datafiles/BFLYFILE.h"
-#include "models/ONEMODEL.h"
 #include "tests/models/ModelTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tools/LumpWriter.h"
 
-TEST(RealModels, ReadFromAContainerPlayAndRestoreTheirBindPose) {
+TEST(RealModels, ReadFromAContainerAndRestoreTheirBindPose) {
   const std::string folder = std::string(WINGDRIFT_TESTDATA) + "/ms3d/";
   if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no shared test data at " << folder;
   const struct {
@@ -64,15 +63,5 @@ TEST(RealModels, ReadFromAContainerPlayAndRestoreTheirBindPose) {
     for (size_t i = 0; i < read.vertices.size(); ++i)
       ASSERT_TRUE(Near(V(m.vertices[i].vertex), V(read.vertices[i].vertex), 1e-5f * extent)) << i;
 
-    // Every frame of the range plays to finite positions, ending on its last.
-    ANIMATIONTEMPLATE animTemplate;
-    ASSERT_TRUE(animTemplate.Setup(&m));
-    ONEMODEL inst;
-    ASSERT_TRUE(inst.Setup(&animTemplate, &m, nullptr));
-    inst.SetAnimation(0, expected.frames, 1000, false, false);
-    for (int frame = 0; frame <= expected.frames; ++frame) inst.Update(1.0 / expected.fps);
-    for (const MODELVERTEX& v : inst.vertexBuffer)
-      ASSERT_TRUE(std::isfinite(v.position.x + v.position.y + v.position.z));
-    EXPECT_EQ(inst.currentTime, m.Frame(expected.frames));
   }
 }

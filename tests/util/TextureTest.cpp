@@ -211,27 +211,18 @@ TEST_F(TextureBuild, RefusedUploadLeavesNoTextureAndKeepsThePixels) {
 
 TEST_F(TextureBuild, AlphaImageGivesTheAlphaChannel) {
   // Each image is read with its own depth: a 32-bit colour image keeps its
-  // colours, an alpha image gives its red channel; it stays with its owner
-  // and serves several textures.
-  Texture alpha = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9});
-  Texture colour = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2});
-  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour, &alpha));
-  EXPECT_EQ(colour.imageData, nullptr);
-  EXPECT_EQ(ReadBack(colour), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
-  Texture colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
-  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour24, &alpha));
-  EXPECT_EQ(ReadBack(colour24), (Bytes{1, 2, 3, 99, 4, 5, 6, 7}));
-  Texture alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
-  colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
-  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour24, &alpha32));
+  // colours, an alpha image of either depth gives its red channel and stays
+  // with its owner.
+  Texture alpha24 = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9}), alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
+  Texture colour32 = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2}), colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
+  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour32, &alpha24) && BuildTGATextureWithAlpha(&colour24, &alpha32));
+  EXPECT_EQ(ReadBack(colour32), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
   EXPECT_EQ(ReadBack(colour24), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
+  EXPECT_TRUE(colour32.imageData == nullptr && alpha24.imageData != nullptr);
 
   // An alpha image with fewer pixels is refused, not read past.
-  Texture big = Loaded(2, 2, 24, Bytes(12, 5));
-  Texture small = Loaded(3, 1, 24, Bytes(9, 5));
-  Texture none;
-  EXPECT_FALSE(BuildTGATextureWithAlpha(&big, &small));
-  EXPECT_FALSE(BuildTGATextureWithAlpha(&big, &none));
+  Texture big = Loaded(2, 2, 24, Bytes(12, 5)), small = Loaded(3, 1, 24, Bytes(9, 5)), none;
+  EXPECT_FALSE(BuildTGATextureWithAlpha(&big, &small) || BuildTGATextureWithAlpha(&big, &none));
   EXPECT_EQ(big.texID, 0u);
   EXPECT_NE(big.imageData, nullptr);
 }
