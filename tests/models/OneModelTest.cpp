@@ -197,21 +197,22 @@ TEST(OneModel, SetupRefusesWhatDoesNotFitAndKeepsTheInstance) {
   EXPECT_FALSE(inst.Setup(&arm.animTemplate, nullptr, nullptr));
   // The arm's vertices name joints the quad's template does not have.
   EXPECT_FALSE(inst.Setup(&quad.animTemplate, &arm.model, nullptr));
+  EXPECT_EQ(inst.vertexBuffer.size(), 4u) << "every refusal keeps the instance as it was";
 
-  // Triangles of all groups together: 65535 fit, 65536 do not.
+  // Triangles of all groups together: 65535 fit, 65536 do not. Welded
+  // entries: 65535 fit; one more has no 16-bit index.
+  auto fits = [](const MS3DWriter& w) {
+    Prepared p(w);
+    ONEMODEL m;
+    return m.Setup(&p.animTemplate, &p.model, nullptr);
+  };
   MS3DWriter many = QuadModel(0, 0, 1, 1);
   many.groups[0].triangles.assign(40000, 0);
   many.AddGroup("more");
   many.groups[1].triangles.assign(25535, 1);
-  Prepared big(many);
-  ONEMODEL ok;
-  EXPECT_TRUE(ok.Setup(&big.animTemplate, &big.model, nullptr));
-  EXPECT_EQ(ok.numTriangles, 65535);
-  big.model.groups[1].triangleIndices.push_back(1);
-  big.model.groups[1].numTriangles++;
-  EXPECT_FALSE(inst.Setup(&big.animTemplate, &big.model, nullptr));
-
-  // Welded entries: 65535 fit; one more has no 16-bit index.
+  EXPECT_TRUE(fits(many));
+  many.groups[1].triangles.push_back(1);
+  EXPECT_FALSE(fits(many));
   MS3DWriter fan;
   const int g = fan.AddGroup("fan");
   fan.AddVertex({0, 0, 0});
@@ -219,14 +220,7 @@ TEST(OneModel, SetupRefusesWhatDoesNotFitAndKeepsTheInstance) {
     const float s = static_cast<float>(3 * i);
     fan.AddTriangle(g, 0, 0, 0, {s, 0}, {s + 1, 0}, {s + 2, 0});
   }
-  Prepared full(fan);
-  EXPECT_TRUE(ok.Setup(&full.animTemplate, &full.model, nullptr));
-  EXPECT_EQ(ok.numVerts, 65535);
-  const float position[3] = {1, 2, 3};
-  EXPECT_EQ(ok.AddVertToBuffer(position, position, 0, 0, -1), ONEMODEL::kBufferFull);
+  EXPECT_TRUE(fits(fan));
   fan.AddTriangle(g, 0, 0, 0, {-1, 0}, {-2, 0}, {-3, 0});
-  Prepared over(fan);
-  EXPECT_FALSE(inst.Setup(&over.animTemplate, &over.model, nullptr));
-  EXPECT_EQ(inst.numVerts, 4) << "every refusal keeps the instance as it was";
-  EXPECT_EQ(inst.vertexBuffer.size(), 4u);
+  EXPECT_FALSE(fits(fan));
 }
