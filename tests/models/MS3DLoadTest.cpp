@@ -171,8 +171,7 @@ TEST(MS3DLoad, InitialSetupMovesTheMeshIntoJointSpace) {
   ASSERT_TRUE(LoadBytes(&m, ArmModel().Bytes()));
   const MS3D read = m;
   m.InitialSetup();
-  EXPECT_FLOAT_EQ(m.skeleton[0].rotation.z, 90.0f);  // degrees now
-  EXPECT_FLOAT_EQ(m.joints[0].rotation[2], 90.0f);   // converted in place
+  EXPECT_FLOAT_EQ(m.joints[0].rotation[2], 90.0f);   // degrees, converted in place
   EXPECT_EQ(m.skeleton[1].rotKeys[0].time, 500.0f);  // milliseconds
   // The shoulder sits at (1, 0, 0) turned 90 degrees about z.
   EXPECT_TRUE(Near(V(m.vertices[0].vertex), {0, 0, 0}));
