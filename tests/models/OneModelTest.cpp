@@ -23,18 +23,10 @@ bool Finite(const std::vector<MODELVERTEX>& buffer) {
 
 }  // namespace
 
-TEST(OneModel, TemplateNeedsThePreparedSkeleton) {
-  MS3D unprepared;
-  ASSERT_TRUE(LoadBytes(&unprepared, ArmModel().Bytes()));
-  ANIMATIONTEMPLATE refused;
-  EXPECT_FALSE(refused.Setup(&unprepared) || refused.Setup(nullptr)) << "InitialSetup has not run";
-  EXPECT_EQ(refused.numJoints, 0);
-}
-
-TEST(OneModel, WeldsCornersThatAgreeInEverything) {
+TEST(OneModel, WeldsCornersThatAgreeInEverythingAndCountsGroups) {
   Prepared quad(QuadModel(0, 0, 1, 1));
   ONEMODEL inst;
-  const uint32_t texture = 7;
+  const uint32_t texture = 42;
   ASSERT_TRUE(inst.Setup(&quad.animTemplate, &quad.model, &texture));
   EXPECT_EQ(inst.indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
   EXPECT_EQ(inst.vertexBuffer[0].t, 0.0f) << "t flipped: 1 - 1";
@@ -50,20 +42,18 @@ TEST(OneModel, WeldsCornersThatAgreeInEverything) {
   EXPECT_EQ(empty.AddVertToBuffer(negativeZero, normal, 0, 0, 3), 3);
   EXPECT_EQ(empty.AddVertToBuffer(zero, normal, 0, 0, -1), 2);
   EXPECT_EQ(empty.AddVertToBuffer(zero, zero, 0, 0, -1), 4);
-}
 
-TEST(OneModel, GroupsCountTheirIndicesAndMaterialsTakeTheTexture) {
+  // Groups index the shared buffer by a running count; materials take the
+  // type's texture.
   MS3DWriter w = ArmModel();
   w.materials[0].mode = -1;
   w.groups.insert(w.groups.begin() + 1, MS3DWriter::Group{"empty", {}, -1, 0});
   Prepared p(w);
-  ONEMODEL inst;
-  const uint32_t texture = 42;
   ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, &texture));
   ASSERT_EQ(inst.numGroups, 3);
   EXPECT_EQ(inst.groups[2].firstIndex, 6u) << "the running count, past the empty group";
   EXPECT_EQ(inst.groups[2].materialIndex, -1);
-  EXPECT_EQ(inst.materials[0].texId, 42u);
+  EXPECT_EQ(inst.materials[0].texId, texture);
   EXPECT_EQ(inst.materials[0].mode, -1);
 }
 
@@ -189,6 +179,12 @@ TEST(OneModel, SetupRefusesWhatDoesNotFitAndKeepsTheInstance) {
   // The arm's vertices name joints the quad's template does not have.
   EXPECT_FALSE(inst.Setup(&quad.animTemplate, &arm.model, nullptr));
   EXPECT_EQ(inst.vertexBuffer.size(), 4u) << "every refusal keeps the instance as it was";
+  // A template needs the skeleton InitialSetup builds.
+  MS3D unprepared;
+  ASSERT_TRUE(LoadBytes(&unprepared, ArmModel().Bytes()));
+  ANIMATIONTEMPLATE refused;
+  EXPECT_FALSE(refused.Setup(&unprepared) || refused.Setup(nullptr));
+  EXPECT_EQ(refused.numJoints, 0);
 
   // Triangles of all groups together: 65535 fit, 65536 do not. Welded
   // entries: 65535 fit; one more has no 16-bit index.
