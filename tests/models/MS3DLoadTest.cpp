@@ -166,23 +166,6 @@ TEST(MS3DLoad, ParentsAreMatchedByTheirFirst32Bytes) {
   for (int j = 0; j < 5; ++j) EXPECT_EQ(m.skeleton[j].parent, (std::vector<int>{-1, 0, 1, 0, -1})[j]) << j;
 }
 
-TEST(MS3DLoad, InitialSetupMovesTheMeshIntoJointSpace) {
-  MS3D m;
-  ASSERT_TRUE(LoadBytes(&m, ArmModel().Bytes()));
-  const MS3D read = m;
-  m.InitialSetup();
-  EXPECT_FLOAT_EQ(m.joints[0].rotation[2], 90.0f);   // degrees, converted in place
-  EXPECT_EQ(m.skeleton[1].rotKeys[0].time, 500.0f);  // milliseconds
-  // The shoulder sits at (1, 0, 0) turned 90 degrees about z.
-  EXPECT_TRUE(Near(V(m.vertices[0].vertex), {0, 0, 0}));
-  EXPECT_TRUE(Near(V(m.vertices[1].vertex), {1, 0, 0}));
-  EXPECT_TRUE(Near(V(m.vertices[4].vertex), {5, 5, 5}, 0)) << "no joint: unchanged";
-  m.UpdatePoints();
-  for (size_t i = 0; i < read.vertices.size(); ++i)
-    EXPECT_TRUE(Near(V(m.vertices[i].vertex), V(read.vertices[i].vertex), 1e-5f)) << i;
-  EXPECT_TRUE(Near(V(m.triangles[1].vertexNormals[2]), V(read.triangles[1].vertexNormals[2]), 1e-5f));
-}
-
 TEST(MS3DLoad, ScaleChangesLengthsOnly) {
   MS3D m;
   ASSERT_TRUE(LoadBytes(&m, ArmModel().Bytes()));
