@@ -31,6 +31,10 @@ std::string SolidTga(uint8_t r, uint8_t g, uint8_t b) {
   return MakeTga(image, false);
 }
 
+LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
+  return {std::move(bytes), type, alphaMode, {}, {}};
+}
+
 std::string TypeFile(const std::vector<LumpSpec>& lumps, bool sharedAlpha = false) {
   BflyHeaderSpec header;
   header.hasAlphaLump = sharedAlpha;
@@ -111,9 +115,9 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   // 2 (brightness); their own entries say otherwise. The colour under each
   // vertex is kept per texture.
   BFLYDATA data;
-  ASSERT_TRUE(LoadFile(&data, dir.Write("rules.bfly", TypeFile({{model, 0, 1}, {SolidTga(10, 20, 30), 1, 0},
-                                                               {SolidTga(10, 20, 30), 1, 2},
-                                                               {SolidTga(40, 100, 60), 1, 0}}))));
+  ASSERT_TRUE(LoadFile(&data, dir.Write("rules.bfly", TypeFile({Lump(model, 0, 1), Lump(SolidTga(10, 20, 30), 1, 0),
+                                                               Lump(SolidTga(10, 20, 30), 1, 2),
+                                                               Lump(SolidTga(40, 100, 60), 1, 0)}))));
   ASSERT_EQ(data.textureCount, 3);
   EXPECT_EQ(Texel(data.textures[0].texID)[3], 0);
   EXPECT_EQ(Texel(data.textures[1].texID)[3], 255);
@@ -130,9 +134,9 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   TgaImage alpha{4, 4, 24, Bytes(48, 255)};
   alpha.pixels[0] = 0;
   BFLYDATA shared;
-  ASSERT_TRUE(LoadFile(&shared, dir.Write("shared.bfly", TypeFile({{model, 0}, {MakeTga(alpha, true)},
-                                                                   {SolidTga(9, 9, 9), 1, 2}, {"not an image", 7},
-                                                                   {SolidTga(90, 9, 9), 1, 1}},
+  ASSERT_TRUE(LoadFile(&shared, dir.Write("shared.bfly", TypeFile({Lump(model, 0), Lump(MakeTga(alpha, true)),
+                                                                   Lump(SolidTga(9, 9, 9), 1, 2), Lump("not an image", 7),
+                                                                   Lump(SolidTga(90, 9, 9), 1, 1)},
                                                                   true))));
   ASSERT_EQ(shared.textureCount, 3);
   EXPECT_EQ(Texel(shared.textures[0].texID), (Bytes{9, 9, 9, 0}));
@@ -146,17 +150,17 @@ TEST_F(BflyData, RefusesWhatCannotMakeAType) {
   ReportRecorder reports;
   const std::string model = ButterflyModel(ButterflySpec{}).Bytes();
   const std::pair<std::string, int> rows[] = {  // the file, textures built before the failure
-      {TypeFile({{model, 0}, {SolidTga(1, 1, 1)}}, true), 0},  // the shared alpha leaves no texture
-      {TypeFile({{model, 0}}), 0},
-      {TypeFile({{"MS3D000000junk", 0}, {SolidTga(1, 1, 1)}}), 0},
-      {TypeFile({{model, 0}, {SolidTga(1, 1, 1)}, {"garbage"}}), 2},  // kept, released with the type
+      {TypeFile({Lump(model, 0), Lump(SolidTga(1, 1, 1))}, true), 0},  // the shared alpha leaves no texture
+      {TypeFile({Lump(model, 0)}), 0},
+      {TypeFile({Lump("MS3D000000junk", 0), Lump(SolidTga(1, 1, 1))}), 0},
+      {TypeFile({Lump(model, 0), Lump(SolidTga(1, 1, 1)), Lump("garbage")}), 2},  // kept, released with the type
   };
   for (const auto& [file, texturesLeft] : rows) {
     BFLYDATA data;
     EXPECT_FALSE(LoadFile(&data, dir.Write("bad.bfly", file)));
     EXPECT_FALSE(data.prototype);
     EXPECT_EQ(data.textures ? data.textureCount : 0, texturesLeft);
-    if (texturesLeft) EXPECT_NE(data.textures[0].texID, 0u);
+    EXPECT_TRUE(texturesLeft == 0 || data.textures[0].texID != 0);
   }
   EXPECT_FALSE(ReportRecorder::Alerts().empty()) << "the image reader shows its alert";
   EXPECT_FALSE(BFLYDATA().Load(nullptr, 1.0f));
@@ -166,7 +170,7 @@ TEST_F(BflyData, CatalogueEntryLoadsOnce) {
   TempDir dir;
   ReportRecorder reports;
   dir.Write("Gold.bfly", ButterflyFile(ButterflySpec{}));
-  dir.Write("Bad.bfly", TypeFile({{"no model", 0}, {"x"}}));
+  dir.Write("Bad.bfly", TypeFile({Lump("no model", 0), Lump("x")}));
   const std::string folder = dir.path() + "/";
   BFLYINFO info;
   CopyCString(info.fileName, "Gold.bfly");

@@ -15,7 +15,11 @@
 
 namespace {
 
-std::vector<LumpSpec> ThreeLumps() { return {{"model bytes", 0}, {"first image", 1, 1}, {"second", 1, -7}}; }
+LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
+  return {std::move(bytes), type, alphaMode, {}, {}};
+}
+
+std::vector<LumpSpec> ThreeLumps() { return {Lump("model bytes", 0), Lump("first image", 1, 1), Lump("second", 1, -7)}; }
 
 std::string File(uint8_t major = 1, uint8_t minor = 0, uint32_t flags = 0, LumpFileOverrides o = {},
                  std::vector<LumpSpec> lumps = ThreeLumps()) {
@@ -126,7 +130,7 @@ TEST(BFLYFILE, RefusesUnsoundFiles) {
     BFLYFILE file;
     EXPECT_EQ(file.Open(dir.Write("x.bfly", row.bytes).c_str()), row.opens);
     EXPECT_EQ(file.stream.is_open(), row.opens);
-    if (!row.opens) EXPECT_TRUE(file.directory.empty());
+    EXPECT_TRUE(row.opens || file.directory.empty());
   }
   BFLYFILE file;
   EXPECT_FALSE(file.Open(dir.File("missing.bfly").c_str()));

@@ -10,7 +10,15 @@
 
 namespace {
 
-std::vector<LumpSpec> TwoLumps() { return {{"banner", 1, 2}, {"message", 7, -1}}; }
+std::vector<LumpSpec> TwoLumps() {
+  LumpSpec banner, message;
+  banner.bytes = "banner";
+  banner.alphaMode = 2;
+  message.bytes = "message";
+  message.type = 7;
+  message.alphaMode = -1;
+  return {banner, message};
+}
 
 LumpFileOverrides Overrides(std::optional<uint32_t> lumpCount, std::string trailer = "") {
   LumpFileOverrides o;

@@ -18,7 +18,7 @@ namespace {
 
 // A 2 x 1 image lump: the key colour (10, 20, 30) then (200, 100, 50).
 LumpSpec ImageLump(int32_t alphaMode = 0, uint32_t type = 1) {
-  return {MakeTga(TgaImage{2, 1, 24, {10, 20, 30, 200, 100, 50}}, true), type, alphaMode};
+  return {MakeTga(TgaImage{2, 1, 24, {10, 20, 30, 200, 100, 50}}, true), type, alphaMode, {}, {}};
 }
 
 }  // namespace
