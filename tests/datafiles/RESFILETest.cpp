@@ -11,13 +11,7 @@
 namespace {
 
 std::vector<LumpSpec> TwoLumps() {
-  LumpSpec banner, message;
-  banner.bytes = "banner";
-  banner.alphaMode = 2;
-  message.bytes = "message";
-  message.type = 7;
-  message.alphaMode = -1;
-  return {banner, message};
+  return {LumpSpec{"banner", 1, 2, {}, {}}, LumpSpec{"message", 7, -1, {}, {}}};
 }
 
 LumpFileOverrides Overrides(std::optional<uint32_t> lumpCount, std::string trailer = "") {

@@ -148,17 +148,15 @@ TEST(Math, QuatFromMatrixBranches) {
   // Half turns have a trace of -1 and take the largest diagonal element; ties
   // keep the lower index (visible only on a block that is no rotation).
   const double h = std::sqrt(3.0) / 2;
-  const struct {
-    double diagonal[3];
-    QUAT q;
-  } rows[] = {{{1, -1, -1}, {1, 0, 0, 0}}, {{-1, 1, -1}, {0, 1, 0, 0}}, {{-1, -1, 1}, {0, 0, 1, 0}},
-              {{-1, -1, -2}, {h, 0, 0, 0}}, {{-2, -1, -1}, {0, h, 0, 0}}};
+  const double rows[][7] = {  // diagonal, quaternion
+      {1, -1, -1, 1, 0, 0, 0}, {-1, 1, -1, 0, 1, 0, 0}, {-1, -1, 1, 0, 0, 1, 0},
+      {-1, -1, -2, h, 0, 0, 0}, {-2, -1, -1, 0, h, 0, 0}};
   for (const auto& r : rows) {
     MATRIX m;
-    m.m[0] = r.diagonal[0];
-    m.m[5] = r.diagonal[1];
-    m.m[10] = r.diagonal[2];
-    ExpectQuatNear(QuatFromMatrix(m), r.q);
+    m.m[0] = r[0];
+    m.m[5] = r[1];
+    m.m[10] = r[2];
+    ExpectQuatNear(QuatFromMatrix(m), {r[3], r[4], r[5], r[6]});
   }
   // Round trips give q or -q: in the trace branch, and for large turns about
   // several axes in the diagonal one.
