@@ -25,14 +25,14 @@ TEST(MS3DLoad, ReadsEveryFieldAndStopsAfterTheLastJoint) {
   w.triangles[1].flags = 0x0102;
   w.triangles[1].smoothingGroup = 9;
   w.groups[1].flags = 5;
-  MS3DWriter::Material& mat = w.materials[0];
-  mat.ambient = {0.1f, 0.2f, 0.3f, 0.4f};
-  mat.emissive = {0.5f, 0.6f, 0.7f, 0.8f};
-  mat.shininess = 12;
-  mat.transparency = 0.75f;
-  mat.mode = -128;
-  mat.texture = "wing.tga";
-  mat.alphamap = std::string(128, 'a');  // fills the field, no terminator
+  MS3DWriter::Material& skin = w.materials[0];
+  skin.ambient = {0.1f, 0.2f, 0.3f, 0.4f};
+  skin.emissive = {0.5f, 0.6f, 0.7f, 0.8f};
+  skin.shininess = 12;
+  skin.transparency = 0.75f;
+  skin.mode = -128;
+  skin.texture = "wing.tga";
+  skin.alphamap = std::string(128, 'a');  // fills the field, no terminator
   w.joints[1].flags = 8;
   w.trailer = "extension sections";
   for (int version : {3, 4}) {
@@ -44,7 +44,8 @@ TEST(MS3DLoad, ReadsEveryFieldAndStopsAfterTheLastJoint) {
     ASSERT_TRUE(m.LoadFromFStream(&in));
     EXPECT_EQ(static_cast<size_t>(in.tellg()), bytes.size() - w.trailer.size());
 
-    ASSERT_TRUE(m.numVertices == 7 && m.numTriangles == 3 && m.numGroups == 2 && m.numJoints == 2);
+    ASSERT_TRUE(m.numVertices == 7 && m.numTriangles == 3 && m.numGroups == 2 && m.numMaterials == 1 &&
+                m.numJoints == 2);
     const MS3D_VERTEX& v = m.vertices[2];
     const MS3D_TRIANGLE& t = m.triangles[1];
     const MS3D_GROUP& g = m.groups[0];
@@ -56,7 +57,7 @@ TEST(MS3DLoad, ReadsEveryFieldAndStopsAfterTheLastJoint) {
         {t.vertexIndices[2], 2}, {t.s[1], 1}, {t.t[0], 0.25}, {t.t[1], 0.5}, {t.smoothingGroup, 9},
         {t.vertexNormals[2][2], t.vertexNormals[0][2]}, {m.triangles[2].groupIndex, 1},
         {g.numTriangles, 2}, {g.triangleIndices[1], 1}, {m.groups[1].flags, 5}, {m.groups[1].materialIndex, -1},
-        {m.numMaterials, 1}, {mat.ambient[3], 0.4f}, {mat.emissive[0], 0.5f}, {mat.diffuse[0], 0.8f},
+        {mat.ambient[3], 0.4f}, {mat.emissive[0], 0.5f}, {mat.diffuse[0], 0.8f},
         {mat.shininess, 12}, {mat.transparency, 0.75}, {mat.mode, -128}, {std::strlen(mat.alphamap), 128},
         {m.animationFPS, 30}, {m.totalFrames, 30}, {m.totalTime, 1000}, {elbow.flags, 8},
         {elbow.position[0], 2}, {elbow.numKeyFramesRot, 2}, {elbow.numKeyFramesTrans, 0},
@@ -83,6 +84,7 @@ TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
   } rows[] = {
       {"version 2", [](MS3DWriter& w) { w.version = 2; }, false},
       {"version 5", [](MS3DWriter& w) { w.version = 5; }, false},
+      {"version -1", [](MS3DWriter& w) { w.version = -1; }, false},
       {"first id byte", [](MS3DWriter& w) { w.id[0] = 'x'; }, false},
       {"last id byte", [](MS3DWriter& w) { w.id[9] = 'x'; }, false},
       {"last vertex", [](MS3DWriter& w) { w.triangles[0].vertices[2] = 6; }, true},
