@@ -1,25 +1,22 @@
 #include "tests/models/ModelTestSupport.h"
 
-#include "util/Diagnostics.h"
+#include <gtest/gtest.h>
+
 #include "util/MemoryStream.h"
-
-namespace {
-std::vector<std::string> g_messages;
-void Record(const char* message) { g_messages.emplace_back(message); }
-}  // namespace
-
-ReportRecorder::ReportRecorder() {
-  g_messages.clear();
-  SetErrorCloseHook(Record);
-}
-ReportRecorder::~ReportRecorder() { SetErrorCloseHook(nullptr); }
-const std::vector<std::string>& ReportRecorder::messages() const { return g_messages; }
-std::string ReportRecorder::last() const { return g_messages.empty() ? "" : g_messages.back(); }
-void ReportRecorder::clear() { g_messages.clear(); }
 
 bool LoadBytes(MS3D* model, const std::string& bytes) {
   MemoryStream in(bytes.data(), bytes.size());
   return model->LoadFromFStream(&in);
+}
+
+std::string LastReport() {
+  return ReportRecorder::Reports().empty() ? "" : ReportRecorder::Reports().back();
+}
+
+Prepared::Prepared(const MS3DWriter& writer) {
+  EXPECT_TRUE(LoadBytes(&model, writer.Bytes()));
+  model.InitialSetup();
+  EXPECT_TRUE(animTemplate.Setup(&model));
 }
 
 MS3DWriter ArmModel() {
@@ -40,7 +37,6 @@ MS3DWriter ArmModel() {
   const uint16_t f = w.AddVertex({6, 5, 5});
   const uint16_t g = w.AddVertex({5, 6, 5});
   w.AddTriangle(loose, e, f, g);
-
   w.AddJoint("shoulder", "", {0, 0, quarter}, {1, 0, 0});
   w.joints[0].rotationKeys = {{0.0f, {0, 0, 0}}, {1.0f, {0, 0, quarter}}};
   w.joints[0].translationKeys = {{0.0f, {0, 0, 0}}, {1.0f, {0, 2, 0}}};

@@ -3,26 +3,18 @@
 // tests.
 #include <cmath>
 #include <string>
-#include <vector>
 
+#include "models/ANIMATIONTEMPLATE.h"
 #include "models/MS3D.h"
+#include "tests/support/ReportRecorder.h"
 #include "tools/MS3DWriter.h"
 #include "util/Math.h"
 
-// Records what loaders report through ERRORCLOSE while it lives.
-class ReportRecorder {
- public:
-  ReportRecorder();
-  ~ReportRecorder();
-  ReportRecorder(const ReportRecorder&) = delete;
-  ReportRecorder& operator=(const ReportRecorder&) = delete;
-  const std::vector<std::string>& messages() const;
-  std::string last() const;
-  void clear();
-};
-
 // Loads `bytes` through LoadFromFStream from a memory stream.
 bool LoadBytes(MS3D* model, const std::string& bytes);
+
+// The last message ERRORCLOSE reported, "" if none.
+std::string LastReport();
 
 // A two-joint arm, 30 frames at 30 fps:
 //  - joint 0 "shoulder", a root at (1, 0, 0) turned 90 degrees about z, with
@@ -35,10 +27,17 @@ bool LoadBytes(MS3D* model, const std::string& bytes);
 // triangle over three vertices bound to no joint.
 MS3DWriter ArmModel();
 
-// A unit quad in the z = 0 plane from (x0, y0) to (x1, y1) as one group of
-// two triangles without joints; texture coordinates s = x, t = 1 - y over
-// the unit square.
+// A quad in the z = 0 plane from (x0, y0) to (x1, y1) as one group of two
+// triangles without joints; texture coordinates s = x, t = 1 - y over the
+// unit square.
 MS3DWriter QuadModel(float x0, float y0, float x1, float y1);
+
+// A loaded model after InitialSetup, with its template.
+struct Prepared {
+  MS3D model;
+  ANIMATIONTEMPLATE animTemplate;
+  explicit Prepared(const MS3DWriter& writer);
+};
 
 inline bool Near(VECTOR3D a, VECTOR3D b, float tolerance = 1e-4f) {
   return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance &&

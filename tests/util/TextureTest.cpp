@@ -5,56 +5,22 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "tests/support/GLTest.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/ReportRecorder.h"
 #include "tools/TgaWriter.h"
-#include "util/Diagnostics.h"
 #include "util/MemoryStream.h"
 
 namespace {
 
-struct Alert {
-  std::string caption;
-  std::string text;
-};
-std::vector<Alert> g_alerts;
+using Bytes = std::vector<uint8_t>;
 
-void RecordAlert(const char* caption, const char* text) { g_alerts.push_back({caption, text}); }
-
-// Records the reader's alerts for the test's duration.
-class AlertRecorder {
- public:
-  AlertRecorder() : previous_(SetAlertHook(RecordAlert)) { g_alerts.clear(); }
-  ~AlertRecorder() { SetAlertHook(previous_); }
-
- private:
-  AlertHook previous_;
-};
-
-// The one alert since the last call ("" when none), then forgets it.
-std::string TakeAlert() {
-  std::string s;
-  if (g_alerts.size() == 1) s = g_alerts[0].caption + ": " + g_alerts[0].text;
-  else if (g_alerts.size() > 1) s = "<" + std::to_string(g_alerts.size()) + " alerts>";
-  g_alerts.clear();
-  return s;
-}
-
-std::vector<uint8_t> Pixels(const Texture& t) {
+Bytes Pixels(const Texture& t) {
   const size_t n = size_t{t.width} * t.height * (t.bpp / 8);
-  return t.imageData ? std::vector<uint8_t>(t.imageData.get(), t.imageData.get() + n)
-                     : std::vector<uint8_t>();
-}
-
-// Reads `bytes` as a TGA image. `message` is the alert it showed, "" if none.
-bool Load(const std::string& bytes, Texture* t, std::string* message) {
-  MemoryStream in(bytes.data(), bytes.size());
-  const bool ok = LoadTGA2(t, &in);
-  *message = TakeAlert();
-  return ok;
+  return t.imageData ? Bytes(t.imageData.get(), t.imageData.get() + n) : Bytes();
 }
 
 std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
@@ -66,220 +32,126 @@ std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
   return MakeTgaHeader(h);
 }
 
-const std::string kReadImage = "ERROR: Could not read image data";
-const std::string kReadRun = "ERROR: Could not read from file";
-const std::string kReadPacket = "ERROR: Could not read RLE header";
-const std::string kTooMany = "ERROR: Too many pixels read";
-const std::string kNoMemory = "ERROR: Could not allocate memory for image";
-const std::string kWrongType = "Invalid Image: TGA file be type 2 or type 10 ";
-const std::string kBadInfo = "ERROR: Invalid texture information";
+// Reads `bytes` as a TGA image; `message` is the one alert it showed, "" if none.
+bool Load(const std::string& bytes, Texture* t, std::string* message, std::streamoff* end = nullptr) {
+  ReportRecorder reports;
+  MemoryStream in(bytes.data(), bytes.size());
+  const bool ok = LoadTGA2(t, &in);
+  if (end) *end = in.tellg();
+  const auto& alerts = ReportRecorder::Alerts();
+  *message = alerts.size() == 1 ? alerts[0] : alerts.empty() ? "" : "<several alerts>";
+  return ok;
+}
+
+const std::string kBgr("\1\2\3", 3);
 
 }  // namespace
 
-TEST(TgaReader, ReadsUncompressedPixelsAsRgb) {
-  AlertRecorder alerts;
-  std::string message;
-  {
-    const std::string file = Header(2, 2, 1, 24) + std::string("\1\2\3\4\5\6", 6) + "after";
-    MemoryStream in(file.data(), file.size());
-    Texture t;
-    t.texID = 77;  // left alone
-    ASSERT_TRUE(LoadTGA2(&t, &in));
-    EXPECT_EQ(TakeAlert(), "");
-    EXPECT_EQ(Pixels(t), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
-    EXPECT_EQ(t.type, static_cast<uint32_t>(GL_RGB));
-    EXPECT_EQ(t.bpp, 24u);
-    EXPECT_EQ(t.width, 2u);
-    EXPECT_EQ(t.height, 1u);
-    EXPECT_EQ(t.texID, 77u);
-    EXPECT_EQ(in.tellg(), 18 + 6);  // just after the image
-    t.texID = 0;
-  }
-  {
-    Texture t;
-    ASSERT_TRUE(Load(Header(2, 1, 1, 32) + std::string("\1\2\3\4", 4), &t, &message));
-    EXPECT_EQ(Pixels(t), (std::vector<uint8_t>{3, 2, 1, 4}));
-    EXPECT_EQ(t.type, static_cast<uint32_t>(GL_RGBA));
-  }
-  {
-    // Widths and heights are 16-bit little-endian.
-    TgaImage image{300, 2, 24, std::vector<uint8_t>(300 * 2 * 3, 9)};
-    Texture t;
-    ASSERT_TRUE(Load(MakeTga(image, false), &t, &message));
-    EXPECT_EQ(t.width, 300u);
-    EXPECT_EQ(Pixels(t), image.pixels);
-  }
-}
-
-TEST(TgaReader, RefusesHeadersItDoesNotRead) {
-  AlertRecorder alerts;
-  auto refusal = [](const std::string& bytes) {
-    Texture t;
-    std::string message;
-    EXPECT_FALSE(Load(bytes, &t, &message));
-    EXPECT_EQ(t.imageData, nullptr);
-    return message;
+TEST(TgaReader, ReadsRawAndRunLengthPixelsAsRgb) {
+  // File, pixels read (RGB order), GL type, where the reader leaves the stream.
+  const std::tuple<std::string, Bytes, uint32_t, std::streamoff> rows[] = {
+      {Header(2, 2, 1, 24) + std::string("\1\2\3\4\5\6", 6) + "after", {3, 2, 1, 6, 5, 4}, GL_RGB, 24},
+      {Header(2, 1, 1, 32) + std::string("\1\2\3\4", 4), {3, 2, 1, 4}, GL_RGBA, 22},
+      // 0x83: one pixel stands for four; packets run across rows.
+      {Header(10, 2, 2, 24) + "\x83" + kBgr, {3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1}, GL_RGB, 22},
+      // 0x00: a raw packet of one pixel; the bytes after the image stay unread.
+      {Header(10, 1, 1, 32) + std::string("\0\1\2\3\4", 5) + "tail", {3, 2, 1, 4}, GL_RGBA, 23},
   };
-  const std::string pixel(4, '\x7f');
-  {
-    TgaHeaderSpec h;
-    h.idLength = 1;
-    h.width = h.height = 1;
-    EXPECT_EQ(refusal(MakeTgaHeader(h) + pixel), kWrongType);
-    h.idLength = 0;
-    h.colourMapType = 1;
-    EXPECT_EQ(refusal(MakeTgaHeader(h) + pixel), kWrongType);
-  }
-  EXPECT_EQ(refusal(Header(1, 1, 1, 24) + pixel), kWrongType);   // colour-mapped
-  EXPECT_EQ(refusal(Header(3, 1, 1, 24) + pixel), kWrongType);   // grey
-  EXPECT_EQ(refusal(Header(11, 1, 1, 24) + pixel), kWrongType);  // run-length grey
-  EXPECT_EQ(refusal(Header(2, 1, 1, 16) + pixel), kBadInfo);
-  EXPECT_EQ(refusal(Header(10, 1, 1, 8) + pixel), kBadInfo);
-  EXPECT_EQ(refusal(Header(2, 0, 1, 24) + pixel), kBadInfo);
-  EXPECT_EQ(refusal(Header(10, 1, 0, 32) + pixel), kBadInfo);
-  EXPECT_EQ(refusal(""), "ERROR: Could not read file header");
-  EXPECT_EQ(refusal(Header(2, 1, 1, 24).substr(0, 11)), "ERROR: Could not read file header");
-  EXPECT_EQ(refusal(Header(2, 1, 1, 24).substr(0, 17)), "ERROR: Could not read info header");
-  EXPECT_EQ(refusal(Header(2, 2, 1, 24) + pixel), kReadImage);  // one byte short of 6
-  {
-    // A refused header still leaves its values in the record; a record that
-    // held pixels loses them.
+  for (const auto& [file, pixels, type, end] : rows) {
     Texture t;
-    t.imageData = std::make_unique<uint8_t[]>(3);
     std::string message;
-    EXPECT_FALSE(Load(Header(2, 5, 7, 16), &t, &message));
-    EXPECT_EQ(t.width, 5u);
-    EXPECT_EQ(t.height, 7u);
-    EXPECT_EQ(t.bpp, 16u);
-    EXPECT_EQ(t.imageData, nullptr);
+    std::streamoff at = 0;
+    ASSERT_TRUE(Load(file, &t, &message, &at)) << message;
+    EXPECT_EQ(Pixels(t), pixels);
+    EXPECT_EQ(t.type, type);
+    EXPECT_EQ(at, end);
   }
-  {
-    Texture t;
-    EXPECT_FALSE(LoadTGA2(&t, nullptr));
-    EXPECT_EQ(TakeAlert(), "ERROR: Could not open texture file");
-    std::ifstream closed;
-    EXPECT_FALSE(LoadTGA2(&t, &closed));
-    EXPECT_EQ(TakeAlert(), "ERROR: Could not open texture file");
-  }
-}
-
-TEST(TgaReader, ReadsRunLengthPackets) {
-  AlertRecorder alerts;
-  std::string message;
-  const std::string bgr("\1\2\3", 3);
-  {
-    // 0x83: one pixel stands for four; packets run across rows.
-    Texture t;
-    ASSERT_TRUE(Load(Header(10, 2, 2, 24) + "\x83" + bgr, &t, &message));
-    EXPECT_EQ(message, "");
-    EXPECT_EQ(Pixels(t), (std::vector<uint8_t>{3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1}));
-  }
-  {
-    // 0x00: a raw packet of one pixel; the bytes after the image stay unread.
-    const std::string file = Header(10, 1, 1, 32) + std::string("\0\1\2\3\4", 5) + "tail";
-    MemoryStream in(file.data(), file.size());
-    Texture t;
-    ASSERT_TRUE(LoadTGA2(&t, &in));
-    EXPECT_EQ(Pixels(t), (std::vector<uint8_t>{3, 2, 1, 4}));
-    EXPECT_EQ(in.tellg(), 18 + 5);
-  }
-  {
-    // The writer's mix of raw and run packets gives back the same pixels as
-    // the uncompressed file, at both depths.
-    for (uint8_t bpp : {24, 32}) {
-      TgaImage image{37, 23, bpp, {}};
-      for (int i = 0; i < 37 * 23; ++i) {
-        const int v = (i / 5) % 3 == 0 ? 200 : i;  // runs between noise
-        for (int c = 0; c < bpp / 8; ++c) image.pixels.push_back(static_cast<uint8_t>(v * (c + 1)));
-      }
-      const std::string packed = MakeTga(image, true);
-      ASSERT_LT(packed.size(), MakeTga(image, false).size());
-      Texture rle, raw;
-      ASSERT_TRUE(Load(packed, &rle, &message)) << message;
-      ASSERT_TRUE(Load(MakeTga(image, false), &raw, &message)) << message;
-      EXPECT_EQ(Pixels(rle), image.pixels);
-      EXPECT_EQ(Pixels(raw), image.pixels);
+  // The writer's mix of raw and run packets gives back the uncompressed
+  // file's pixels, at both depths; sizes are 16-bit little-endian.
+  for (uint8_t bpp : {24, 32}) {
+    TgaImage image{300, 23, bpp, {}};
+    for (int i = 0; i < 300 * 23; ++i) {
+      const int v = (i / 5) % 3 == 0 ? 200 : i;  // runs between noise
+      for (int c = 0; c < bpp / 8; ++c) image.pixels.push_back(static_cast<uint8_t>(v * (c + 1)));
     }
+    Texture rle, raw;
+    std::string message;
+    ASSERT_TRUE(Load(MakeTga(image, true), &rle, &message) && Load(MakeTga(image, false), &raw, &message));
+    EXPECT_EQ(Pixels(rle), image.pixels);
+    EXPECT_EQ(Pixels(raw), image.pixels);
   }
 }
 
-TEST(TgaReader, RunLengthNeverWritesPastTheImage) {
-  AlertRecorder alerts;
-  std::string message;
-  const std::string bgr("\1\2\3", 3);
-  auto refusal = [&](const std::string& bytes) {
-    Texture t;
-    EXPECT_FALSE(Load(bytes, &t, &message));
-    EXPECT_EQ(t.imageData, nullptr);
-    return message;
-  };
-  // Runs and raw packets that overshoot (AddressSanitizer watches the writes).
-  EXPECT_EQ(refusal(Header(10, 3, 1, 24) + "\x83" + bgr), kTooMany);
-  EXPECT_EQ(refusal(Header(10, 3, 1, 24) + "\x81" + bgr + "\x81" + bgr), kTooMany);
-  EXPECT_EQ(refusal(Header(10, 2, 1, 24) + "\x02" + bgr + bgr + bgr), kTooMany);
-  EXPECT_EQ(refusal(Header(10, 1, 1, 32) + "\xff" + bgr + "\x40"), kTooMany);
-  // The surplus pixel of a raw packet is read before it is refused.
-  EXPECT_EQ(refusal(Header(10, 2, 1, 24) + "\x02" + bgr + bgr), kReadImage);
+TEST(TgaReader, RefusesHostileFilesWithoutWritingPastTheImage) {
+  const std::string readImage = "Could not read image data", readRun = "Could not read from file";
+  const std::string readPacket = "Could not read RLE header", tooMany = "Too many pixels read";
+  const std::string wrongType = "TGA file be type 2 or type 10 ", badInfo = "Invalid texture information";
+  const std::string pixel(4, '\x7f');
+  std::string withId = Header(2, 1, 1, 24), withMap = withId;
+  withId[0] = 1;   // an image id follows the header
+  withMap[1] = 1;  // a colour map follows it
+  // 65535 x 1025 pixels as full runs of 128: the stream holds them, memory may not.
+  std::string runs;
+  for (uint64_t i = 0; i < (65535ull * 1025 + 127) / 128; ++i) runs += "\xff\1\2\3";
+  ASSERT_GT(65535ull * 1025, kMaxTgaPixels);
 
-  // Streams that end early, with enough bytes left that the image is
-  // allocated and decoding starts...
-  EXPECT_EQ(refusal(Header(10, 4, 1, 24) + "\x81" + bgr), kReadPacket);
-  EXPECT_EQ(refusal(Header(10, 4, 1, 24) + "\x03" + bgr + bgr), kReadImage);
-  EXPECT_EQ(refusal(Header(10, 16, 16, 24) + "\x7f" + std::string(384, '\5') + "\xff\1\2"),
-            kReadRun);
-  // ...and with too few to hold one packet per 128 pixels.
-  EXPECT_EQ(refusal(Header(10, 4, 1, 24)), kReadPacket);
-  EXPECT_EQ(refusal(Header(10, 200, 1, 24) + "\xff" + bgr), kReadPacket);
-  EXPECT_EQ(refusal(Header(10, 200, 1, 24) + "\xff\1\2"), kReadRun);
-  EXPECT_EQ(refusal(Header(10, 200, 1, 24) + "\x7f\1\2"), kReadImage);
-}
-
-TEST(TgaReader, RefusesImpossibleSizesBeforeAllocating) {
-  AlertRecorder alerts;
-  std::string message;
-  auto refusal = [&](const std::string& bytes) {
-    Texture t;
-    EXPECT_FALSE(Load(bytes, &t, &message));
-    EXPECT_EQ(t.imageData, nullptr);
-    return message;
+  const std::pair<std::string, std::string> rows[] = {
+      {"", "Could not read file header"},
+      {Header(2, 1, 1, 24).substr(0, 11), "Could not read file header"},
+      {Header(2, 1, 1, 24).substr(0, 17), "Could not read info header"},
+      {withId + pixel, wrongType},
+      {withMap + pixel, wrongType},
+      {Header(1, 1, 1, 24) + pixel, wrongType},  // colour-mapped
+      {Header(3, 1, 1, 24) + pixel, wrongType},  // grey
+      {Header(11, 1, 1, 24) + pixel, wrongType},  // run-length grey
+      {Header(2, 1, 1, 16) + pixel, badInfo},
+      {Header(10, 1, 1, 8) + pixel, badInfo},
+      {Header(2, 0, 1, 24) + pixel, badInfo},
+      {Header(10, 1, 0, 32) + pixel, badInfo},
+      {Header(2, 2, 1, 24) + pixel, readImage},  // one byte short of 6
+      // Runs and raw packets that overshoot (AddressSanitizer watches).
+      {Header(10, 3, 1, 24) + "\x83" + kBgr, tooMany},
+      {Header(10, 3, 1, 24) + "\x81" + kBgr + "\x81" + kBgr, tooMany},
+      {Header(10, 2, 1, 24) + "\x02" + kBgr + kBgr + kBgr, tooMany},
+      {Header(10, 1, 1, 32) + "\xff" + kBgr + "\x40", tooMany},
+      {Header(10, 2, 1, 24) + "\x02" + kBgr + kBgr, readImage},  // the surplus pixel is read first
+      // Streams that end early once decoding has started...
+      {Header(10, 4, 1, 24) + "\x81" + kBgr, readPacket},
+      {Header(10, 4, 1, 24) + "\x03" + kBgr + kBgr, readImage},
+      {Header(10, 16, 16, 24) + "\x7f" + std::string(384, '\5') + "\xff\1\2", readRun},
+      // ...and with too few bytes to hold one packet per 128 pixels.
+      {Header(10, 4, 1, 24), readPacket},
+      {Header(10, 200, 1, 24) + "\xff" + kBgr, readPacket},
+      {Header(10, 200, 1, 24) + "\xff\1\2", readRun},
+      {Header(10, 200, 1, 24) + "\x7f\1\2", readImage},
+      // 32768 x 32768 x 4 is 2^32: a 32-bit size would be 0 and "succeed".
+      {Header(2, 32768, 32768, 32), readImage},
+      {Header(2, 65535, 65535, 32) + "xy", readImage},  // 17 GB claimed by 20 bytes
+      {Header(10, 65535, 65535, 32) + "\xff\1", readRun},
+      {Header(10, 65535, 1025, 24) + runs, "Could not allocate memory for image"},
   };
-  // 32768 x 32768 x 4 bytes is 2^32: a 32-bit size would be 0 and "succeed".
-  EXPECT_EQ(refusal(Header(2, 32768, 32768, 32)), kReadImage);
-  // A 20-byte file claiming 17 GB costs nothing.
-  EXPECT_EQ(refusal(Header(2, 65535, 65535, 32) + "xy"), kReadImage);
-  EXPECT_EQ(refusal(Header(10, 65535, 65535, 32) + "\xff\1"), kReadRun);
-  // A run-length image the stream could hold but that is too large to
-  // allocate: 65535 x 1025 pixels as full runs of 128.
-  {
-    const uint64_t pixels = 65535ull * 1025;
-    ASSERT_GT(pixels, kMaxTgaPixels);
-    std::string runs;
-    for (uint64_t i = 0; i < (pixels + 127) / 128; ++i) runs += "\xff\1\2\3";
-    EXPECT_EQ(refusal(Header(10, 65535, 1025, 24) + runs), kNoMemory);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(i);
+    Texture t;
+    t.imageData = std::make_unique<uint8_t[]>(3);  // a record that held pixels loses them
+    std::string message;
+    EXPECT_FALSE(Load(rows[i].first, &t, &message));
+    EXPECT_EQ(message, rows[i].second);
+    EXPECT_EQ(t.imageData, nullptr);
   }
-}
-
-TEST(TgaReader, LoadsByPath) {
-  AlertRecorder alerts;
-  TempDir dir;
-  TgaImage image{2, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
-  const std::string path = dir.Write("wing.tga", MakeTga(image, true));
+  ReportRecorder reports;
   Texture t;
-  ASSERT_TRUE(LoadTGA(&t, path.c_str()));
-  EXPECT_EQ(Pixels(t), image.pixels);
-  EXPECT_EQ(TakeAlert(), "");
-  EXPECT_FALSE(LoadTGA(&t, dir.File("none.tga").c_str()));
-  EXPECT_EQ(TakeAlert(), "ERROR: Could not open texture file");
-  EXPECT_EQ(t.imageData, nullptr);
-  EXPECT_FALSE(LoadTGA(&t, dir.Write("short.tga", "\0\0\2").c_str()));
-  EXPECT_EQ(TakeAlert(), "ERROR: Could not read file header");
+  std::ifstream closed;
+  EXPECT_FALSE(LoadTGA2(&t, nullptr));
+  EXPECT_FALSE(LoadTGA2(&t, &closed));
+  EXPECT_EQ(ReportRecorder::Alerts(), std::vector<std::string>(2, "Could not open texture file"));
 }
 
 namespace {
 
 using TextureBuild = GLTest;
 
-Texture Loaded(uint32_t width, uint32_t height, uint32_t bpp, std::vector<uint8_t> pixels) {
+Texture Loaded(uint32_t width, uint32_t height, uint32_t bpp, Bytes pixels) {
   Texture t;
   t.width = width;
   t.height = height;
@@ -291,155 +163,66 @@ Texture Loaded(uint32_t width, uint32_t height, uint32_t bpp, std::vector<uint8_
 }
 
 // The texture's level 0 as RGBA bytes, read back from OpenGL.
-std::vector<uint8_t> ReadBack(const Texture& t) {
-  std::vector<uint8_t> rgba(size_t{t.width} * t.height * 4, 0xee);
+Bytes ReadBack(const Texture& t) {
+  Bytes rgba(size_t{t.width} * t.height * 4, 0xee);
   glBindTexture(GL_TEXTURE_2D, t.texID);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   return rgba;
 }
 
-std::vector<uint8_t> Alphas(const std::vector<uint8_t>& rgba) {
-  std::vector<uint8_t> a;
-  for (size_t i = 3; i < rgba.size(); i += 4) a.push_back(rgba[i]);
-  return a;
-}
-
 }  // namespace
 
 TEST_F(TextureBuild, AppliesTheAlphaRules) {
-  {
-    // Colour key: the first pixel's colour, exactly, is transparent.
-    Texture t = Loaded(2, 2, 24, {10, 20, 30, 10, 20, 31, 10, 20, 30, 1, 2, 3});
-    ASSERT_TRUE(BuildTexture(&t, 1));
+  // Rule, depth, pixels, RGBA built: 1 makes the first pixel's colour,
+  // exactly, transparent (whatever a 32-bit alpha says), 2 takes the largest
+  // channel, any other rule is opaque.
+  const std::tuple<int, uint32_t, Bytes, Bytes> rows[] = {
+      {1, 24, {10, 20, 30, 10, 20, 31, 10, 20, 30}, {10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}},
+      {1, 32, {7, 7, 7, 1, 7, 7, 7, 2}, {7, 7, 7, 0, 7, 7, 7, 0}},
+      {2, 24, {10, 200, 30, 250, 5, 6}, {10, 200, 30, 200, 250, 5, 6, 250}},
+      {0, 32, {1, 2, 3, 0, 4, 5, 6, 7}, {1, 2, 3, 255, 4, 5, 6, 255}},
+      {5, 32, {1, 2, 3, 128}, {1, 2, 3, 255}},
+      {-1, 32, {1, 2, 3, 128}, {1, 2, 3, 255}},
+  };
+  for (const auto& [mode, bpp, pixels, rgba] : rows) {
+    Texture t = Loaded(static_cast<uint32_t>(pixels.size() * 8 / bpp), 1, bpp, pixels);
+    ASSERT_TRUE(BuildTexture(&t, mode)) << mode;
     EXPECT_EQ(t.imageData, nullptr);
-    ASSERT_NE(t.texID, 0u);
-    EXPECT_TRUE(glIsTexture(t.texID));
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), t.texID);
-    EXPECT_EQ(t.width, 2u);
-    EXPECT_EQ(ReadBack(t), (std::vector<uint8_t>{10, 20, 30, 0, 10, 20, 31, 255,
-                                                 10, 20, 30, 0, 1, 2, 3, 255}));
-    GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
-    EXPECT_EQ(wrapS, GL_REPEAT);
-    EXPECT_EQ(wrapT, GL_REPEAT);
-    EXPECT_EQ(minFilter, GL_LINEAR);
-    EXPECT_EQ(magFilter, GL_LINEAR);
-  }
-  {
-    // Brightness: the largest channel.
-    Texture t = Loaded(2, 1, 24, {10, 200, 30, 250, 5, 6});
-    ASSERT_TRUE(BuildTexture(&t, 2));
-    EXPECT_EQ(Alphas(ReadBack(t)), (std::vector<uint8_t>{200, 250}));
-  }
-  for (int mode : {0, 5, -1}) {
-    // Opaque, whatever alpha a 32-bit image brings; its colour is kept.
-    Texture t = Loaded(3, 1, 32, {1, 2, 3, 0, 4, 5, 6, 7, 1, 2, 3, 128});
-    ASSERT_TRUE(BuildTexture(&t, mode));
-    EXPECT_EQ(ReadBack(t), (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255, 1, 2, 3, 255}));
-  }
-  {
-    // The colour key of a 32-bit image ignores its alpha byte.
-    Texture t = Loaded(2, 1, 32, {7, 7, 7, 1, 7, 7, 7, 2});
-    ASSERT_TRUE(BuildTexture(&t, 1));
-    EXPECT_EQ(Alphas(ReadBack(t)), (std::vector<uint8_t>{0, 0}));
+    EXPECT_EQ(ReadBack(t), rgba) << mode;
   }
 }
 
-TEST_F(TextureBuild, DestroyingTheRecordDeletesTheTexture) {
-  GLuint name = 0;
-  {
-    Texture t = Loaded(1, 1, 24, {1, 2, 3});
-    ASSERT_TRUE(BuildTexture(&t, 0));
-    name = t.texID;
-    Texture moved(std::move(t));
-    EXPECT_EQ(t.texID, 0u);
-    EXPECT_EQ(moved.texID, name);
-    Texture assigned;
-    assigned = std::move(moved);
-    EXPECT_TRUE(glIsTexture(name));
-  }
-  EXPECT_FALSE(glIsTexture(name));
-  {
-    Texture t = Loaded(1, 1, 24, {1, 2, 3});
-    ASSERT_TRUE(BuildTexture(&t, 0));
-    name = t.texID;
-    t.Release();
-    t.Release();
-    EXPECT_EQ(t.texID, 0u);
-    EXPECT_FALSE(glIsTexture(name));
-  }
-}
-
-TEST_F(TextureBuild, RefusedUploadLeavesNoTexture) {
+TEST_F(TextureBuild, RefusedUploadLeavesNoTextureAndKeepsThePixels) {
   GLint maxSide = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-  ASSERT_GT(maxSide, 0);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  const uint32_t side = static_cast<uint32_t>(maxSide) + 1;
   for (bool wide : {true, false}) {
-    const uint32_t side = static_cast<uint32_t>(maxSide) + 1;
-    Texture t = Loaded(wide ? side : 1, wide ? 1 : side, 24, std::vector<uint8_t>(side * 3, 40));
-    EXPECT_FALSE(BuildTexture(&t, 0));
-    EXPECT_EQ(t.texID, 0u);
-    EXPECT_NE(t.imageData, nullptr);  // kept, as for any failed build
-    Texture alpha = Loaded(t.width, t.height, 24, std::vector<uint8_t>(side * 3, 40));
-    EXPECT_FALSE(BuildTGATextureWithAlpha(&t, &alpha));
+    Texture t = Loaded(wide ? side : 1, wide ? 1 : side, 24, Bytes(side * 3, 40));
+    Texture alpha = Loaded(t.width, t.height, 24, Bytes(side * 3, 40));
+    EXPECT_FALSE(BuildTexture(&t, 0) || BuildTGATextureWithAlpha(&t, &alpha));
     EXPECT_EQ(t.texID, 0u);
     EXPECT_NE(t.imageData, nullptr);
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(bound, 0);
   }
-  {
-    // The largest side is taken.
-    Texture t = Loaded(static_cast<uint32_t>(maxSide), 1, 24,
-                       std::vector<uint8_t>(static_cast<size_t>(maxSide) * 3, 40));
-    EXPECT_TRUE(BuildTexture(&t, 0));
-  }
-  {
-    Texture empty;
-    EXPECT_FALSE(BuildTexture(&empty, 0));
-    EXPECT_EQ(empty.texID, 0u);
-  }
+  Texture largest = Loaded(side - 1, 1, 24, Bytes((side - 1) * 3, 40)), empty;
+  EXPECT_TRUE(BuildTexture(&largest, 0));
+  EXPECT_FALSE(BuildTexture(&empty, 0));
 }
 
 TEST_F(TextureBuild, AlphaImageGivesTheAlphaChannel) {
-  {
-    // Each image is read with its own depth: a 32-bit colour image keeps its
-    // colours, a 32-bit alpha image gives its red channel.
-    Texture colour = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2});
-    Texture alpha = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9});
-    ASSERT_TRUE(BuildTGATextureWithAlpha(&colour, &alpha));
-    EXPECT_EQ(colour.imageData, nullptr);
-    EXPECT_NE(alpha.imageData, nullptr);  // stays with its owner
-    EXPECT_EQ(ReadBack(colour), (std::vector<uint8_t>{10, 20, 30, 99, 40, 50, 60, 7}));
+  // Each image is read with its own depth: a 32-bit colour image keeps its
+  // colours, an alpha image of either depth gives its red channel and stays
+  // with its owner.
+  Texture alpha24 = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9}), alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
+  Texture colour32 = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2}), colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
+  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour32, &alpha24) && BuildTGATextureWithAlpha(&colour24, &alpha32));
+  EXPECT_EQ(ReadBack(colour32), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
+  EXPECT_EQ(ReadBack(colour24), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
+  EXPECT_TRUE(colour32.imageData == nullptr && alpha24.imageData != nullptr);
 
-    Texture colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
-    Texture alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
-    ASSERT_TRUE(BuildTGATextureWithAlpha(&colour24, &alpha32));
-    EXPECT_EQ(ReadBack(colour24), (std::vector<uint8_t>{1, 2, 3, 11, 4, 5, 6, 22}));
-  }
-  {
-    // The same alpha image serves several textures.
-    Texture alpha = Loaded(1, 1, 24, {128, 0, 0});
-    Texture a = Loaded(1, 1, 24, {1, 1, 1}), b = Loaded(1, 1, 24, {2, 2, 2});
-    ASSERT_TRUE(BuildTGATextureWithAlpha(&a, &alpha));
-    ASSERT_TRUE(BuildTGATextureWithAlpha(&b, &alpha));
-    EXPECT_EQ(Alphas(ReadBack(b)), (std::vector<uint8_t>{128}));
-  }
-  {
-    // An alpha image with fewer pixels is refused, not read past.
-    Texture colour = Loaded(2, 2, 24, std::vector<uint8_t>(12, 5));
-    Texture alpha = Loaded(3, 1, 24, std::vector<uint8_t>(9, 5));
-    EXPECT_FALSE(BuildTGATextureWithAlpha(&colour, &alpha));
-    EXPECT_EQ(colour.texID, 0u);
-    EXPECT_NE(colour.imageData, nullptr);
-    Texture none;
-    EXPECT_FALSE(BuildTGATextureWithAlpha(&colour, &none));
-  }
+  // An alpha image with fewer pixels is refused, not read past.
+  Texture big = Loaded(2, 2, 24, Bytes(12, 5)), small = Loaded(3, 1, 24, Bytes(9, 5)), none;
+  EXPECT_FALSE(BuildTGATextureWithAlpha(&big, &small) || BuildTGATextureWithAlpha(&big, &none));
+  EXPECT_EQ(big.texID, 0u);
+  EXPECT_NE(big.imageData, nullptr);
 }
