@@ -53,27 +53,22 @@ class TestView : public ScreenSaverView {
   std::function<void()> onResize;
 };
 
-void SendKey(Display* d, Window w, KeySym sym) {
+// Sends a key or button press of `code` (a keysym or a button) to `w`.
+void Send(Display* d, Window w, int type, unsigned code) {
   XEvent e{};
-  e.xkey.type = KeyPress;
-  e.xkey.display = d;
-  e.xkey.window = w;
-  e.xkey.root = DefaultRootWindow(d);
-  e.xkey.keycode = XKeysymToKeycode(d, sym);
-  e.xkey.same_screen = True;
-  XSendEvent(d, w, True, KeyPressMask, &e);
-  XSync(d, False);
-}
-
-void SendButton(Display* d, Window w, unsigned button) {
-  XEvent e{};
-  e.xbutton.type = ButtonPress;
-  e.xbutton.display = d;
-  e.xbutton.window = w;
-  e.xbutton.root = DefaultRootWindow(d);
-  e.xbutton.button = button;
-  e.xbutton.same_screen = True;
-  XSendEvent(d, w, True, ButtonPressMask, &e);
+  e.type = type;
+  if (type == KeyPress) {
+    e.xkey.window = w;
+    e.xkey.root = DefaultRootWindow(d);
+    e.xkey.keycode = XKeysymToKeycode(d, code);
+    e.xkey.same_screen = True;
+  } else {
+    e.xbutton.window = w;
+    e.xbutton.root = DefaultRootWindow(d);
+    e.xbutton.button = code;
+    e.xbutton.same_screen = True;
+  }
+  XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : ButtonPressMask, &e);
   XSync(d, False);
 }
 
@@ -110,14 +105,14 @@ TEST_F(X11RunLoopTest, EventsReachTheViewAndTheHooks) {
   };
   view.onResize = [&] {
     seen.push_back("resize");
-    SendKey(other, id, XK_q);
+    Send(other, id, KeyPress, XK_q);
   };
   loop.hooks.keyPress = [&](ScreenSaverView& v, KeySym key) {
     EXPECT_EQ(&v, &view);
     seen.push_back(key == XK_q ? "q" : "other key");
     Warp(other, 10, 10);
     Warp(other, 10 + loop.motionSlop, 10 - loop.motionSlop);  // within the slop
-    SendButton(other, id, 3);
+    Send(other, id, ButtonPress, 3);
     return RunLoop::Action::Continue;
   };
   loop.hooks.buttonPress = [&](ScreenSaverView&, unsigned button) {
