@@ -62,7 +62,8 @@ bool Near(const Rgb& a, const Rgb& b, int tolerance) {
 int Brightness(const Rgb& c) { return c[0] + c[1] + c[2]; }
 
 // A scene built and driven as the view does it, over the shipped content
-// when the build has it, with the generated background picture.
+// when the build has it, with the generated background picture (an odd
+// width, so that its decoded rows are padded).
 class SceneRun {
  public:
   SceneRun(bool preview, bool shadows, int butterflies = 10) {
@@ -72,7 +73,7 @@ class SceneRun {
     ViewGLInit(kWidth, kHeight);
     built = scene.Setup(preview, kWidth, kHeight, &settings, content.resourceFile.c_str());
     const std::string picture = scratch.File("background.png");
-    built = built && WriteTestPicture(picture, 640, 480) && loadPicFile(picture.c_str(), &background, 0);
+    built = built && WriteTestPicture(picture, 641, 480) && loadPicFile(picture.c_str(), &background, 0);
     scene.bgTexID = background.texID;
     ViewGLInit(kWidth, kHeight, &scene);
   }
