@@ -118,23 +118,17 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   // Xfce: xfconf's backdrop of the monitor, by output name or by order.
   Put(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
       R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-desktop" version="1.0">
-  <property name="backdrop" type="empty">
-    <property name="screen0" type="empty">
-      <property name="monitorHDMI-1" type="empty">
-        <property name="workspace0" type="empty">
-          <property name="color-style" type="int" value="0"/>
-          <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
-        </property>
-      </property>
-      <property name="monitorDP-2" type="empty">
-        <property name="workspace0" type="empty">
-          <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
-        </property>
-      </property>
-    </property>
+<channel name="xfce4-desktop" version="1.0"><property name="backdrop" type="empty">
+  <property name="screen0" type="empty">
+    <property name="monitorHDMI-1" type="empty"><property name="workspace0" type="empty">
+      <property name="color-style" type="int" value="0"/>
+      <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
+    </property></property>
+    <property name="monitorDP-2" type="empty"><property name="workspace0" type="empty">
+      <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
+    </property></property>
   </property>
-</channel>
+</property></channel>
 )");
   EXPECT_EQ(p.PathForScreen(0, "XFCE", "DP-2"), "/pics/xfce-dp.png");
   EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
@@ -164,16 +158,14 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
 TEST(DesktopPictureSlideshow, ShowsItsCurrentPicture) {
   TempDir dir;
   // Debian's own default: one picture in several sizes.
-  const std::string sizes = dir.Write("debian.xml", R"(<background>
-  <static>
-    <duration>8640000.0</duration>
-    <file>
-      <size width="1920" height="1080">/usr/share/wall/1920x1080.svg</size>
-      <size width="3840" height="2160">/usr/share/wall/3840x2160.svg</size>
-      <size width="1280" height="1024">/usr/share/wall/1280x1024.svg</size>
-    </file>
-  </static>
-</background>)");
+  const std::string sizes = dir.Write("debian.xml", R"(<background><static>
+  <duration>8640000.0</duration>
+  <file>
+    <size width="1920" height="1080">/usr/share/wall/1920x1080.svg</size>
+    <size width="3840" height="2160">/usr/share/wall/3840x2160.svg</size>
+    <size width="1280" height="1024">/usr/share/wall/1280x1024.svg</size>
+  </file>
+</static></background>)");
   EXPECT_EQ(SlideshowPicture(sizes, std::time(nullptr)), "/usr/share/wall/3840x2160.svg");
 
   // A timed show: an hour of A, a minute's fade to B, an hour of B, a
