@@ -250,7 +250,7 @@ TEST_F(StoreTest, RemovesOnlyStaleTemporaryFiles) {
 TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
   {
     ScreenSaverDefaults store(kCrashModule);
-    ApplyCrashSettings(store, kCrashA);
+    ApplyCrashSettings(store, 'A');
     ASSERT_TRUE(store.synchronize());
   }
   std::mt19937 random(20240611);
@@ -284,7 +284,7 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
 
     ScreenSaverDefaults store(kCrashModule);
     ASSERT_TRUE(store.damagedCopy().empty()) << "kill " << kill << " left a damaged store";
-    const bool isA = HoldsCrashSettings(store, kCrashA), isB = HoldsCrashSettings(store, kCrashB);
+    const bool isA = HoldsCrashSettings(store, 'A'), isB = HoldsCrashSettings(store, 'B');
     ASSERT_TRUE(isA || isB) << "kill " << kill << " left a mixture";
     sawA += isA;
     sawB += isB;
