@@ -171,7 +171,9 @@ TEST(DesktopPictureSlideshow, ShowsItsCurrentPicture) {
   // A timed show: an hour of A, a minute's fade to B, an hour of B, a
   // minute's fade back, from a start in local time.
   const std::string timed = dir.Write("timed.xml", R"(<background>
-  <starttime><year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second></starttime>
+  <starttime>
+    <year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second>
+  </starttime>
   <static><duration>3600.0</duration><file>/pics/a.jpg</file></static>
   <transition type="overlay"><duration>60.0</duration><from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
   <static><duration>3600.0</duration><file>/pics/b.jpg</file></static>

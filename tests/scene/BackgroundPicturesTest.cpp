@@ -165,7 +165,8 @@ using BackgroundPicture = GLTest;
 TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
   TempDir dir;
   const std::string photo = dir.File("photo.jpg");
-  WritePicture(photo, "jpeg", 1000, 700, false, [](int, int y) { return Rgba{uint8_t(y < 350 ? 250 : 0), 0, 60, 255}; });
+  WritePicture(photo, "jpeg", 1000, 700, false,
+               [](int, int y) { return Rgba{uint8_t(y < 350 ? 250 : 0), 0, 60, 255}; });
   // Half transparent: every pixel comes out opaque, its colour kept.
   const std::string png = dir.File("alpha.png");
   WritePicture(png, "png", 8, 8, true, [](int x, int) { return Rgba{uint8_t(x * 30), 7, 9, 100}; });

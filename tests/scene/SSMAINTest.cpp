@@ -75,8 +75,8 @@ class Rig {
 ::testing::AssertionResult Near(const Rgb& a, const Rgb& b, int tolerance) {
   for (int i = 0; i < 3; ++i)
     if (std::abs(a[i] - b[i]) > tolerance)
-      return ::testing::AssertionFailure()
-             << "(" << a[0] << ", " << a[1] << ", " << a[2] << ") is not (" << b[0] << ", " << b[1] << ", " << b[2] << ")";
+      return ::testing::AssertionFailure() << "(" << a[0] << ", " << a[1] << ", " << a[2] << ") is not ("
+                                           << b[0] << ", " << b[1] << ", " << b[2] << ")";
   return ::testing::AssertionSuccess();
 }
 

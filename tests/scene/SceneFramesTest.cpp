@@ -243,6 +243,7 @@ TEST_F(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
     for (int y = static_cast<int>(sy) - 30; y < static_cast<int>(sy) + 30; ++y)
       for (int x = static_cast<int>(sx) - 30; x < static_cast<int>(sx) + 30; ++x)
         darker += Brightness(shaded.At(x, y)) + 15 < Brightness(plain.At(x, y)) ? 1 : 0;
-    EXPECT_GT(darker, 20) << "butterfly " << i << " at z " << a.bflys[i].position.z << ", shadow at " << sx << ", " << sy;
+    EXPECT_GT(darker, 20) << "butterfly " << i << " at z " << a.bflys[i].position.z << ", shadow at " << sx
+                          << ", " << sy;
   }
 }
