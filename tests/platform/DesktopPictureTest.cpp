@@ -27,191 +27,153 @@ constexpr char kSchemas[] = R"(<schemalist>
 </schemalist>
 )";
 
-// Compiled test schemas (GNOME and MATE; no Cinnamon) in a fresh folder.
-class Desktops {
- public:
-  Desktops() {
-    dir_.Write("wingdrift-test.gschema.xml", kSchemas);
-    const std::string command = "glib-compile-schemas '" + dir_.path() + "' 2>&1";
-    compiled_ = std::system(command.c_str()) == 0;
+// A home of its own, and compiled test schemas (GNOME and MATE; no Cinnamon).
+class DesktopPictureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    schemas_.Write("wingdrift-test.gschema.xml", kSchemas);
+    if (std::system(("glib-compile-schemas '" + schemas_.path() + "' 2>&1").c_str()) != 0)
+      GTEST_SKIP() << "glib-compile-schemas is not available";
   }
-  bool compiled() const { return compiled_; }
   // A DesktopPicture reading `settings` (key-file text).
   DesktopPicture With(const std::string& settings) {
-    return DesktopPicture(dir_.path(), dir_.Write("settings" + std::to_string(++n_), settings));
+    return DesktopPicture(schemas_.path(), schemas_.Write("settings" + std::to_string(++n_), settings));
+  }
+  // Writes `text` to <home>/<relative>, making the folders.
+  void Put(const std::string& relative, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(home_.File(relative)).parent_path());
+    home_.Write(relative, text);
   }
 
- private:
-  TempDir dir_;
-  bool compiled_ = false;
+  TempDir home_, schemas_;
+  ScopedEnv homeEnv_{"HOME", home_.path().c_str()};
+  ScopedEnv configEnv_{"XDG_CONFIG_HOME", nullptr};
   int n_ = 0;
 };
 
 }  // namespace
 
-TEST(DesktopPicture, PathFromUri) {
-  EXPECT_EQ(DesktopPicture::PathFromUri("file:///home/u/My%20Sky%23.jpg"), "/home/u/My Sky#.jpg");
-  EXPECT_EQ(DesktopPicture::PathFromUri("file:///usr/share/%C3%A9t%C3%A9.png"),
-            "/usr/share/\xC3\xA9t\xC3\xA9.png");
-  EXPECT_EQ(DesktopPicture::PathFromUri("/usr/share/backgrounds/a b.png"),
-            "/usr/share/backgrounds/a b.png");
-  EXPECT_EQ(DesktopPicture::PathFromUri("https://example.com/sky.jpg"), "");
-  EXPECT_EQ(DesktopPicture::PathFromUri("sky.jpg"), "");
-  EXPECT_EQ(DesktopPicture::PathFromUri("file://%ZZ"), "");
-  EXPECT_EQ(DesktopPicture::PathFromUri(""), "");
+TEST(DesktopPicturePath, FromUri) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"file:///home/u/My%20Sky%23.jpg", "/home/u/My Sky#.jpg"},
+      {"file:///usr/share/%C3%A9t%C3%A9.png", "/usr/share/\xC3\xA9t\xC3\xA9.png"},
+      {"/usr/share/backgrounds/a b.png", "/usr/share/backgrounds/a b.png"},
+      {"https://example.com/sky.jpg", ""},
+      {"sky.jpg", ""},
+      {"file://%ZZ", ""},
+      {"", ""},
+  };
+  for (const auto& [uri, path] : rows) EXPECT_EQ(DesktopPicture::PathFromUri(uri), path) << uri;
 }
 
-TEST(DesktopPicture, ReadsTheRunningDesktopsSetting) {
-  TempDir home;  // no desktop files of the machine's user
-  ScopedEnv homeEnv("HOME", home.path().c_str());
-  ScopedEnv configEnv("XDG_CONFIG_HOME", nullptr);
-  Desktops desktops;
-  if (!desktops.compiled()) GTEST_SKIP() << "glib-compile-schemas is not available";
+TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
   const std::string gnome =
-      "[org/gnome/desktop/background]\n"
-      "picture-uri='file:///pics/Light%20Sky.jpg'\n"
+      "[org/gnome/desktop/background]\npicture-uri='file:///pics/Light%20Sky.jpg'\n"
       "picture-uri-dark='file:///pics/dark.png'\n";
+  const std::string dark = "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n";
   const std::string mate = "[org/mate/desktop/background]\npicture-filename='/pics/mate.jpg'\n";
-  {  // GNOME, light
-    DesktopPicture p = desktops.With(gnome);
-    EXPECT_EQ(p.PathForScreen(0, nullptr), "/pics/Light Sky.jpg");
-    EXPECT_EQ(p.PathForScreen(1, "ubuntu:GNOME"), "/pics/Light Sky.jpg");
-  }
-  {  // GNOME, dark
-    DesktopPicture p =
-        desktops.With(gnome + "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
-    EXPECT_EQ(p.PathForScreen(0, "GNOME"), "/pics/dark.png");
-  }
-  {  // dark without a dark picture: the light one
-    DesktopPicture p = desktops.With(
-        "[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n"
-        "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
-    EXPECT_EQ(p.PathForScreen(0, "GNOME"), "/pics/only.png");
-  }
-  {  // MATE running with GNOME's schemas installed too: MATE's choice
-    DesktopPicture p = desktops.With(gnome + mate);
-    EXPECT_EQ(p.PathForScreen(0, "MATE"), "/pics/mate.jpg");
-    EXPECT_EQ(p.PathForScreen(0, "X-Cinnamon"), "/pics/Light Sky.jpg")
-        << "Cinnamon's schema is missing here: skipped without harm";
-  }
-  {  // GNOME's picture unset: the next desktop that has one
-    DesktopPicture p = desktops.With(mate);
-    EXPECT_EQ(p.PathForScreen(0, nullptr), "/pics/mate.jpg");
-  }
-  {  // nothing set, or a picture that is not a local file
-    EXPECT_EQ(desktops.With("").PathForScreen(0, nullptr), "");
-    EXPECT_EQ(desktops.With("[org/gnome/desktop/background]\npicture-uri='https://x/y.jpg'\n")
-                  .PathForScreen(0, nullptr),
-              "");
-  }
-  {  // a folder without schemas: nothing, no abort
-    TempDir empty;
-    DesktopPicture p(empty.path(), empty.Write("settings", gnome));
-    EXPECT_EQ(p.PathForScreen(0, "GNOME"), "");
-  }
+  const struct {
+    std::string settings;
+    int screen;
+    const char* desktop;
+    const char* picture;
+  } rows[] = {
+      {gnome, 0, nullptr, "/pics/Light Sky.jpg"},
+      {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky.jpg"},
+      {gnome + dark, 0, "GNOME", "/pics/dark.png"},
+      {"[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n" + dark, 0, "GNOME", "/pics/only.png"},
+      // MATE running with GNOME's schemas installed too: MATE's choice.
+      {gnome + mate, 0, "MATE", "/pics/mate.jpg"},
+      // Cinnamon's schema is missing here: skipped without harm.
+      {gnome + mate, 0, "X-Cinnamon", "/pics/Light Sky.jpg"},
+      // GNOME's picture unset: the next desktop that has one.
+      {mate, 0, nullptr, "/pics/mate.jpg"},
+      {"", 0, nullptr, ""},
+      {"[org/gnome/desktop/background]\npicture-uri='https://x/y.jpg'\n", 0, nullptr, ""},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(With(row.settings).PathForScreen(row.screen, row.desktop), row.picture) << row.settings;
+  // A folder without schemas: nothing, no abort.
+  TempDir empty;
+  EXPECT_EQ(DesktopPicture(empty.path(), empty.Write("settings", gnome)).PathForScreen(0, "GNOME"), "");
 }
 
-namespace {
-
-// Writes `text` to <home>/<relative>, making the folders.
-void Put(const TempDir& home, const std::string& relative, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(home.File(relative)).parent_path());
-  home.Write(relative, text);
-}
-
-}  // namespace
-
-TEST(DesktopPicture, ReadsEachDesktopsFilesInATemporaryHome) {
-  TempDir home;
-  ScopedEnv homeEnv("HOME", home.path().c_str());
-  ScopedEnv configEnv("XDG_CONFIG_HOME", nullptr);
-  Desktops desktops;  // GSettings with nothing set
-  ASSERT_TRUE(desktops.compiled());
-  const DesktopPicture p = desktops.With("");
+TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
+  const DesktopPicture p = With("");  // GSettings with nothing set
   EXPECT_EQ(p.PathForScreen(0, "KDE"), "");
 
   // KDE Plasma: the wallpaper of the containment on the screen; a wallpaper
   // package gives its largest picture.
-  Put(home, ".config/plasma-org.kde.plasma.desktop-appletsrc",
+  Put(".config/plasma-org.kde.plasma.desktop-appletsrc",
       "[Containments][1]\nlastScreen=0\nplugin=org.kde.desktopcontainment\nwallpaperplugin=org.kde.image\n\n"
       "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///pics/kde%20left.jpg\n\n"
       "[Containments][2]\nlastScreen=1\nwallpaperplugin=org.kde.image\n\n"
-      "[Containments][2][Wallpaper][org.kde.image][General]\nImage=" + home.path() + "/Next/\n\n"
+      "[Containments][2][Wallpaper][org.kde.image][General]\nImage=" + home_.path() + "/Next/\n\n"
       "[Containments][7]\nplugin=org.kde.panel\n");
-  Put(home, "Next/contents/images/1920x1080.png", "x");
-  Put(home, "Next/contents/images/5120x2880.png", "x");
-  Put(home, "Next/contents/images/1280x1024.png", "x");
+  for (const char* size : {"1920x1080", "5120x2880", "1280x1024"})
+    Put(std::string("Next/contents/images/") + size + ".png", "x");
   EXPECT_EQ(p.PathForScreen(0, "KDE"), "/pics/kde left.jpg");
-  EXPECT_EQ(p.PathForScreen(1, "KDE"), home.path() + "/Next/contents/images/5120x2880.png");
+  EXPECT_EQ(p.PathForScreen(1, "KDE"), home_.path() + "/Next/contents/images/5120x2880.png");
 
   // Xfce: xfconf's backdrop of the monitor, by output name or by order.
-  Put(home, ".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
+  Put(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
       R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-desktop" version="1.0">
-  <property name="backdrop" type="empty">
-    <property name="screen0" type="empty">
-      <property name="monitorHDMI-1" type="empty">
-        <property name="workspace0" type="empty">
-          <property name="color-style" type="int" value="0"/>
-          <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
-        </property>
-      </property>
-      <property name="monitorDP-2" type="empty">
-        <property name="workspace0" type="empty">
-          <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
-        </property>
-      </property>
-    </property>
+<channel name="xfce4-desktop" version="1.0"><property name="backdrop" type="empty">
+  <property name="screen0" type="empty">
+    <property name="monitorHDMI-1" type="empty"><property name="workspace0" type="empty">
+      <property name="color-style" type="int" value="0"/>
+      <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
+    </property></property>
+    <property name="monitorDP-2" type="empty"><property name="workspace0" type="empty">
+      <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
+    </property></property>
   </property>
-</channel>
+</property></channel>
 )");
   EXPECT_EQ(p.PathForScreen(0, "XFCE", "DP-2"), "/pics/xfce-dp.png");
   EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
   EXPECT_EQ(p.PathForScreen(1, "XFCE"), "/pics/xfce-dp.png");
 
   // LXQt: pcmanfm-qt's desktop wallpaper.
-  Put(home, ".config/pcmanfm-qt/lxqt/settings.conf",
+  Put(".config/pcmanfm-qt/lxqt/settings.conf",
       "[Behavior]\nNoUsbTrash=true\n\n[Desktop]\nWallpaper=/pics/lxqt waves.png\nWallpaperMode=zoom\n");
   EXPECT_EQ(p.PathForScreen(0, "LXQt"), "/pics/lxqt waves.png");
-
-  // The running desktop first, then the others in order (KDE before Xfce).
-  EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
+  // Another desktop: the others in order, KDE first.
   EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/kde left.jpg");
 
   // feh, for window managers: one picture per monitor.
-  std::filesystem::remove_all(home.File(".config"));
-  Put(home, ".fehbg",
-      "#!/bin/sh\nfeh --no-fehbg --bg-fill '/pics/feh one.jpg' '/pics/feh-two.png' \n");
+  std::filesystem::remove_all(home_.File(".config"));
+  Put(".fehbg", "#!/bin/sh\nfeh --no-fehbg --bg-fill '/pics/feh one.jpg' '/pics/feh-two.png' \n");
   EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/feh one.jpg");
   EXPECT_EQ(p.PathForScreen(1, "i3"), "/pics/feh-two.png");
   EXPECT_EQ(p.PathForScreen(5, "i3"), "/pics/feh one.jpg");
 
   // GNOME naming a slideshow: its current picture.
-  Put(home, "show.xml", "<background><static><duration>60</duration><file>/pics/shown.jpg</file></static></background>");
-  EXPECT_EQ(desktops.With("[org/gnome/desktop/background]\npicture-uri='file://" + home.File("show.xml") + "'\n")
+  Put("show.xml", "<background><static><duration>60</duration><file>/pics/shown.jpg</file></static></background>");
+  EXPECT_EQ(With("[org/gnome/desktop/background]\npicture-uri='file://" + home_.File("show.xml") + "'\n")
                 .PathForScreen(0, "GNOME"),
             "/pics/shown.jpg");
 }
 
-TEST(DesktopPicture, SlideshowShowsItsCurrentPicture) {
+TEST(DesktopPictureSlideshow, ShowsItsCurrentPicture) {
   TempDir dir;
   // Debian's own default: one picture in several sizes.
-  const std::string sizes = dir.Write("debian.xml", R"(<background>
-  <static>
-    <duration>8640000.0</duration>
-    <file>
-      <size width="1920" height="1080">/usr/share/wall/1920x1080.svg</size>
-      <size width="3840" height="2160">/usr/share/wall/3840x2160.svg</size>
-      <size width="1280" height="1024">/usr/share/wall/1280x1024.svg</size>
-    </file>
-  </static>
-</background>)");
+  const std::string sizes = dir.Write("debian.xml", R"(<background><static>
+  <duration>8640000.0</duration>
+  <file>
+    <size width="1920" height="1080">/usr/share/wall/1920x1080.svg</size>
+    <size width="3840" height="2160">/usr/share/wall/3840x2160.svg</size>
+    <size width="1280" height="1024">/usr/share/wall/1280x1024.svg</size>
+  </file>
+</static></background>)");
   EXPECT_EQ(SlideshowPicture(sizes, std::time(nullptr)), "/usr/share/wall/3840x2160.svg");
 
   // A timed show: an hour of A, a minute's fade to B, an hour of B, a
   // minute's fade back, from a start in local time.
   const std::string timed = dir.Write("timed.xml", R"(<background>
-  <starttime><year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second></starttime>
+  <starttime>
+    <year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second>
+  </starttime>
   <static><duration>3600.0</duration><file>/pics/a.jpg</file></static>
   <transition type="overlay"><duration>60.0</duration><from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
   <static><duration>3600.0</duration><file>/pics/b.jpg</file></static>
@@ -222,13 +184,11 @@ TEST(DesktopPicture, SlideshowShowsItsCurrentPicture) {
   start.tm_mday = 1;
   start.tm_isdst = -1;
   const std::time_t t0 = std::mktime(&start);
-  const std::pair<double, const char*> cases[] = {
-      {10, "/pics/a.jpg"},     {3610, "/pics/a.jpg"},  {3650, "/pics/b.jpg"},
-      {5000, "/pics/b.jpg"},   {7300, "/pics/a.jpg"},  {7320 * 3 + 3700, "/pics/b.jpg"},
+  const std::pair<int, const char*> rows[] = {
+      {10, "/pics/a.jpg"},   {3610, "/pics/a.jpg"}, {3650, "/pics/b.jpg"},
+      {5000, "/pics/b.jpg"}, {7300, "/pics/a.jpg"}, {7320 * 3 + 3700, "/pics/b.jpg"},
   };
-  for (const auto& [seconds, picture] : cases) {
-    EXPECT_EQ(SlideshowPicture(timed, t0 + static_cast<std::time_t>(seconds)), picture) << seconds;
-  }
+  for (const auto& [seconds, picture] : rows) EXPECT_EQ(SlideshowPicture(timed, t0 + seconds), picture) << seconds;
   EXPECT_EQ(SlideshowPicture(dir.Write("bad.xml", "<background><static>"), t0), "");
   EXPECT_EQ(SlideshowPicture(dir.File("missing.xml"), t0), "");
 }

@@ -9,7 +9,7 @@
 int main() {
   ScreenSaverDefaults store(kCrashModule);
   for (unsigned long i = 0;; ++i) {
-    ApplyCrashSettings(store, i % 2 ? kCrashB : kCrashA);
+    ApplyCrashSettings(store, i % 2 ? 'B' : 'A');
     if (!store.synchronize()) return 1;
     if (i == 0 && write(STDOUT_FILENO, "+", 1) != 1) return 1;
   }

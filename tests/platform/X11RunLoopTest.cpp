@@ -16,19 +16,13 @@
 
 namespace {
 
-// A view on an X11Window that draws a plain colour each frame and records
-// what happens to it.
+// A view on an X11Window that draws a plain colour each frame.
 class TestView : public ScreenSaverView {
  public:
   explicit TestView(std::unique_ptr<X11Window> window)
-      : ScreenSaverView(window->FrameOnRoot(), false, nullptr), x11(window.get()) {
-    owned = std::move(window);
-    context = owned->CreateContext();
-  }
-  ~TestView() override {
-    context.reset();
-    owned.reset();
-  }
+      : ScreenSaverView(window->FrameOnRoot(), false, nullptr),
+        x11(std::move(window)),
+        context(x11->CreateContext()) {}
   void animateOneFrame() override {
     ++frames;
     if (context && context->MakeCurrent()) {
@@ -40,40 +34,32 @@ class TestView : public ScreenSaverView {
   }
   void setFrameSize(double w, double h) override {
     ScreenSaverView::setFrameSize(w, h);
-    sizes.push_back({w, h});
-    if (onResize) onResize();
+    if (onResize) onResize(w, h);
   }
 
-  X11Window* x11;
-  std::unique_ptr<X11Window> owned;
-  std::unique_ptr<OpenGLContext> context;
+  std::unique_ptr<X11Window> x11;
+  std::unique_ptr<OpenGLContext> context;  // destroyed before its window
   int frames = 0;
-  std::vector<std::pair<double, double>> sizes;
   std::function<void(int)> onFrame;
-  std::function<void()> onResize;
+  std::function<void(double, double)> onResize;
 };
 
-void SendKey(Display* d, Window w, KeySym sym) {
+// Sends a key or button press of `code` (a keysym or a button) to `w`.
+void Send(Display* d, Window w, int type, unsigned code) {
   XEvent e{};
-  e.xkey.type = KeyPress;
-  e.xkey.display = d;
-  e.xkey.window = w;
-  e.xkey.root = DefaultRootWindow(d);
-  e.xkey.keycode = XKeysymToKeycode(d, sym);
-  e.xkey.same_screen = True;
-  XSendEvent(d, w, True, KeyPressMask, &e);
-  XSync(d, False);
-}
-
-void SendButton(Display* d, Window w, unsigned button) {
-  XEvent e{};
-  e.xbutton.type = ButtonPress;
-  e.xbutton.display = d;
-  e.xbutton.window = w;
-  e.xbutton.root = DefaultRootWindow(d);
-  e.xbutton.button = button;
-  e.xbutton.same_screen = True;
-  XSendEvent(d, w, True, ButtonPressMask, &e);
+  e.type = type;
+  if (type == KeyPress) {
+    e.xkey.window = w;
+    e.xkey.root = DefaultRootWindow(d);
+    e.xkey.keycode = XKeysymToKeycode(d, code);
+    e.xkey.same_screen = True;
+  } else {
+    e.xbutton.window = w;
+    e.xbutton.root = DefaultRootWindow(d);
+    e.xbutton.button = code;
+    e.xbutton.same_screen = True;
+  }
+  XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : ButtonPressMask, &e);
   XSync(d, False);
 }
 
@@ -98,7 +84,7 @@ TEST_F(X11RunLoopTest, EventsReachTheViewAndTheHooks) {
   ASSERT_NE(view.context, nullptr);
 
   RunLoop loop(display_);
-  loop.Add(&view, view.x11);
+  loop.Add(&view, view.x11.get());
   std::vector<std::string> seen;
   // The script: a resize, then a key, then small pointer moves and a click,
   // then a large move that ends the loop.
@@ -108,16 +94,16 @@ TEST_F(X11RunLoopTest, EventsReachTheViewAndTheHooks) {
       XSync(other, False);
     }
   };
-  view.onResize = [&] {
-    seen.push_back("resize");
-    SendKey(other, id, XK_q);
+  view.onResize = [&](double w, double h) {
+    seen.push_back("resize " + std::to_string(int(w)) + "x" + std::to_string(int(h)));
+    Send(other, id, KeyPress, XK_q);
   };
   loop.hooks.keyPress = [&](ScreenSaverView& v, KeySym key) {
     EXPECT_EQ(&v, &view);
     seen.push_back(key == XK_q ? "q" : "other key");
     Warp(other, 10, 10);
     Warp(other, 10 + loop.motionSlop, 10 - loop.motionSlop);  // within the slop
-    SendButton(other, id, 3);
+    Send(other, id, ButtonPress, 3);
     return RunLoop::Action::Continue;
   };
   loop.hooks.buttonPress = [&](ScreenSaverView&, unsigned button) {
@@ -131,9 +117,7 @@ TEST_F(X11RunLoopTest, EventsReachTheViewAndTheHooks) {
   };
   view.startAnimation();
   EXPECT_EQ(loop.Run(), RunLoop::Exit::Quit);
-  EXPECT_EQ(seen, (std::vector<std::string>{"resize", "q", "button 3", "moved"}));
-  ASSERT_EQ(view.sizes.size(), 1u);
-  EXPECT_EQ(view.sizes[0], (std::pair<double, double>{300, 200}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"resize 300x200", "q", "button 3", "moved"}));
   EXPECT_EQ(view.frame().width, 300);
   EXPECT_EQ(view.bounds().height, 200);
 
@@ -169,7 +153,7 @@ TEST_F(X11RunLoopTest, AForeignWindowDestroyedEndsTheLoopQuietly) {
     TestView view(std::move(window));
     ASSERT_NE(view.context, nullptr);
     RunLoop loop(display_);
-    loop.Add(&view, view.x11);
+    loop.Add(&view, view.x11.get());
     view.onFrame = [&](int frame) {
       if (frame == 5) {
         XDestroyWindow(other, foreign);

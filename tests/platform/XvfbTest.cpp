@@ -1,6 +1,9 @@
 #include "tests/platform/XvfbTest.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <vector>
 
 void XvfbTest::SetUp() {
   if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
@@ -10,23 +13,23 @@ void XvfbTest::SetUp() {
 }
 
 void XvfbTest::TearDown() {
-  for (Display* d : clients_) XCloseDisplay(d);
-  clients_.clear();
-  if (display_ != nullptr) XCloseDisplay(display_);
-  display_ = nullptr;
+  for (Display* d : {client_, display_})
+    if (d != nullptr) XCloseDisplay(d);
+  client_ = display_ = nullptr;
   server_.Stop();
 }
 
 Display* XvfbTest::OpenClient() {
-  Display* d = XOpenDisplay(server_.name().c_str());
-  if (d != nullptr) clients_.push_back(d);
-  return d;
+  if (client_ == nullptr) client_ = XOpenDisplay(server_.name().c_str());
+  return client_;
 }
 
-void XvfbTest::PutPixels(Display* display, Drawable drawable, int width, int height,
-                         std::vector<unsigned>& pixels) {
-  const int screen = DefaultScreen(display);
-  XImage* image = XCreateImage(display, DefaultVisual(display, screen), 24, ZPixmap, 0,
+void XvfbTest::Paint(Display* display, Drawable drawable, int width, int height,
+                     const std::function<unsigned(int x, int y)>& rgb) {
+  std::vector<unsigned> pixels(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = rgb(x, y);
+  XImage* image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 24, ZPixmap, 0,
                                reinterpret_cast<char*>(pixels.data()), width, height, 32, 0);
   GC gc = XCreateGC(display, drawable, 0, nullptr);
   XPutImage(display, drawable, gc, image, 0, 0, 0, 0, width, height);
@@ -34,6 +37,20 @@ void XvfbTest::PutPixels(Display* display, Drawable drawable, int width, int hei
   image->data = nullptr;  // owned by `pixels`
   XDestroyImage(image);
   XSync(display, False);
+}
+
+void XvfbTest::AddMonitor(const char* name, int x, int width, bool primary) {
+  XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
+  m->name = XInternAtom(display_, name, False);
+  m->primary = primary ? True : False;
+  m->x = x;
+  m->width = width;
+  m->height = kHeight;
+  m->mwidth = width / 4;
+  m->mheight = kHeight / 4;
+  XRRSetMonitor(display_, DefaultRootWindow(display_), m);
+  XFree(m);
+  XSync(display_, False);
 }
 
 unsigned XvfbTest::PixelAt(Display* display, Drawable drawable, int x, int y) {
@@ -44,8 +61,8 @@ unsigned XvfbTest::PixelAt(Display* display, Drawable drawable, int x, int y) {
   return value;
 }
 
-unsigned Quadrants(int x, int y, int width, int height) {
-  const bool right = x >= width / 2, bottom = y >= height / 2;
+unsigned Quadrants(int x, int y) {
+  const bool right = x >= XvfbTest::kWidth / 2, bottom = y >= XvfbTest::kHeight / 2;
   if (!bottom) return right ? 0x00FF00 : 0xFF0000;
   return right ? 0xFFFFFF : 0x0000FF;
 }

@@ -6,7 +6,7 @@
 // (separate block: keep the order)
 #include <X11/Xlib.h>
 
-#include <vector>
+#include <functional>
 
 #include "tests/support/XvfbServer.h"
 
@@ -22,31 +22,23 @@ class XvfbTest : public ::testing::Test {
   // Another client of the same server (the owner of "foreign" windows),
   // closed with the fixture.
   Display* OpenClient();
-  // Paints the root window with `rgb(x, y)` (0xRRGGBB), through XPutImage.
-  template <typename F>
-  void PaintRoot(F rgb) {
-    PaintDrawable(display_, DefaultRootWindow(display_), kWidth, kHeight, rgb);
+  // Paints a drawable of width x height (the root window by default) with
+  // `rgb(x, y)` (0xRRGGBB), through XPutImage.
+  static void Paint(Display* display, Drawable drawable, int width, int height,
+                    const std::function<unsigned(int x, int y)>& rgb);
+  void PaintRoot(const std::function<unsigned(int x, int y)>& rgb) {
+    Paint(display_, DefaultRootWindow(display_), kWidth, kHeight, rgb);
   }
-  template <typename F>
-  static void PaintDrawable(Display* display, Drawable drawable, int width, int height, F rgb) {
-    std::vector<unsigned> pixels(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = rgb(x, y);
-    }
-    PutPixels(display, drawable, width, height, pixels);
-  }
+  // Adds a RandR monitor without outputs (xrandr --setmonitor).
+  void AddMonitor(const char* name, int x, int width, bool primary);
   // The 0xRRGGBB value of one pixel of a drawable.
   static unsigned PixelAt(Display* display, Drawable drawable, int x, int y);
 
   XvfbServer server_;
   Display* display_ = nullptr;
-
- private:
-  static void PutPixels(Display* display, Drawable drawable, int width, int height,
-                        std::vector<unsigned>& pixels);
-  std::vector<Display*> clients_;
+  Display* client_ = nullptr;
 };
 
-// Four quadrants: red top left, green top right, blue bottom left, white
-// bottom right.
-unsigned Quadrants(int x, int y, int width, int height);
+// Four quadrants of the root: red top left, green top right, blue bottom
+// left, white bottom right.
+unsigned Quadrants(int x, int y);

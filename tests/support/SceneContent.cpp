@@ -2,6 +2,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -33,10 +34,8 @@ std::array<uint8_t, 3> Rgb(int r, int g, int b) {
 
 bool HasButterflyType(const std::string& folder) {
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() > 5 && name.ends_with(".bfly")) return true;
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".bfly") return true;  // not ".bfly" alone: a hidden file
   return false;
 }
 
@@ -114,14 +113,9 @@ bool WriteTestPicture(const std::string& path, int width, int height) {
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const auto c = TestPictureColour((x + 0.5) / width, (y + 0.5) / height);
-      guint8* p = pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
-      p[0] = c[0];
-      p[1] = c[1];
-      p[2] = c[2];
+      std::copy(c.begin(), c.end(), pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3);
     }
-  GError* error = nullptr;
-  const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", &error, nullptr);
-  if (error) g_error_free(error);
+  const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(pixbuf);
   return saved;
 }
