@@ -1,5 +1,7 @@
 // The flock container: set-up from the settings, launching, drawing,
-// ordering and the clean-ups, with real type files and textures.
+// ordering and the clean-ups, with real type files and textures; and ten
+// simulated minutes of a flock, checking what must hold over minutes of
+// flight.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -10,8 +12,8 @@
 #include "butterflies/AQUARIUM.h"
 #include "tests/butterflies/FlockFrame.h"
 #include "tests/butterflies/FlockTypes.h"
+#include "tests/butterflies/FlockWatcher.h"
 #include "tests/support/GLTest.h"
-#include "tests/support/ReportRecorder.h"
 #include "tests/support/SceneView.h"
 #include "tests/support/TempDir.h"
 #include "util/Frustum.h"
@@ -49,14 +51,17 @@ TEST_F(Aquarium, SetupFromTheSettings) {
   };
   // A negative count, which the settings let through, is no butterflies; a
   // selection that is not installed falls back to entry 0; 200 % would divide
-  // the type's scale by zero.
-  for (const Row& row : {Row{0, 0, "", 70, 0.7f, nullptr}, Row{-4, 0, "", 70, 0.7f, nullptr},
-                         Row{6, 2, "B.bfly", 130, 1.3f, "B.bfly"}, Row{5, 1, "Gold.bfly", 70, 0.7f, nullptr},
+  // the type's scale by zero. One aquarium takes every row: each set-up
+  // replaces what the one before left.
+  const int texturesBefore = CountLiveTextures();
+  AQUARIUM a;
+  for (const Row& row : {Row{-4, 0, "", 70, 0.7f, nullptr},
+                         Row{6, 2, "B.bfly", 130, 1.3f, "B.bfly"},
+                         Row{5, 1, "Gold.bfly", 70, 0.7f, nullptr},
                          Row{3, 1, "A.bfly", 200, 1.9f, "A.bfly"}}) {
     SCOPED_TRACE(testing::Message() << row.count << " " << row.mix << " " << row.selected);
     SETTINGS s = FlockSettings(types_.path(), row.count, row.mix, row.selected);
     s.LBFLYSIZE = row.size;
-    AQUARIUM a;
     ASSERT_TRUE(a.Setup(&s));
     EXPECT_EQ(a.mixMode, row.mix);
     EXPECT_EQ(a.sizeFactor, row.sizeFactor);
@@ -67,64 +72,49 @@ TEST_F(Aquarium, SetupFromTheSettings) {
     for (int64_t i = 0; i < a.numBFlys; ++i) {
       const ONEBFLY& b = a.bflys[i];
       EXPECT_EQ(b.action, ONEBFLY::kWaiting);
-      EXPECT_TRUE(CompareVectors(b.position, {0, 0, 0}));
       ASSERT_TRUE(b.bflyData);
       EXPECT_EQ(b.bflyData->size, row.sizeFactor);
       EXPECT_TRUE(row.mix != 1 || b.bflyData == a.bflyList[a.selectedType].data.get()) << i;
     }
     // A type is loaded only for its butterflies.
     EXPECT_TRUE(row.mix != 1 || !a.bflyList[1 - a.selectedType].loaded);
-    a.Move(0.75f, kDt);
-    a.Draw(true);
   }
-  {
-    // One installed type: everyone takes it, whatever the mix says.
-    TempDir one;
-    WriteButterflyType(one.path(), "Only.bfly", ButterflySpec{});
-    const SETTINGS s = FlockSettings(one.path(), 4, -3);
-    AQUARIUM a;
-    ASSERT_TRUE(a.Setup(&s));
-    EXPECT_EQ(a.mixMode, 1);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a.bflys[i].bflyData, a.bflyList[0].data.get());
-  }
+  // Butterflies only refer to their type's textures (the last row's one);
+  // the catalogue deletes them.
+  a.Cleanup();
+  EXPECT_EQ(CountLiveTextures(), texturesBefore + 1);
+  a.CleanupBFlyList();
+  EXPECT_EQ(CountLiveTextures(), texturesBefore);
+
+  // One installed type: everyone takes it, whatever the mix says.
+  TempDir one;
+  WriteButterflyType(one.path(), "Only.bfly", ButterflySpec{});
+  const SETTINGS s = FlockSettings(one.path(), 4, -3);
+  ASSERT_TRUE(a.Setup(&s));
+  EXPECT_EQ(a.mixMode, 1);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(a.bflys[i].bflyData, a.bflyList[0].data.get());
   BFLYINFO direct;
   CopyCString(direct.fileName, "A.bfly");
   ASSERT_TRUE(direct.LoadData((types_.path() + "/").c_str(), 2.0f));
   EXPECT_EQ(direct.data->size, 1.9f) << "the type's own scale is limited too";
 }
 
-TEST_F(Aquarium, RunawaySpeedFliesAtTheLimit) {
-  // At 10000 % no butterfly would ever be on screen.
-  const SETTINGS s = FlockSettings(types_.path(), 3, 1, "A.bfly");
-  AQUARIUM fast, capped;
-  ASSERT_TRUE(fast.Setup(&s));
-  ASSERT_TRUE(capped.Setup(&s));
-  std::srand(11);
-  for (int i = 0; i < 120; ++i) fast.Move(100.0f, kDt);
-  std::srand(11);
-  for (int i = 0; i < 120; ++i) capped.Move(static_cast<float>(kMaxFlySpeed) / 100.0f, kDt);
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(CompareVectors(fast.bflys[i].position, capped.bflys[i].position)) << i;
-}
-
 TEST_F(Aquarium, FolderPathsAndFailures) {
-  ReportRecorder reports;
   // Paths of three characters or more get a trailing "/" unless they end in
   // one; shorter ones are used as they are.
-  for (const auto& [given, used] : {std::pair{"ab", "ab"}, {"/no/such/", "/no/such/"}, {"abc", "abc/"}}) {
+  for (const auto& [given, used] :
+       {std::pair{"ab", "ab"}, {"/no/such/", "/no/such/"}, {"abc", "abc/"}}) {
     const SETTINGS s = FlockSettings(types_.path(), 1, 0, "", given);
     AQUARIUM a;
     ASSERT_TRUE(a.Setup(&s));
     EXPECT_EQ(std::string(a.bflyPath), types_.path() + "/");
     EXPECT_STREQ(a.bflyPath2, used);
   }
+  // No settings, or a valid lump file without a model: the set-up fails.
   TempDir empty;
   const SETTINGS none = FlockSettings(empty.path(), 3);
   AQUARIUM a;
-  reports.Clear();
-  EXPECT_FALSE(a.Setup(&none));
-  EXPECT_EQ(ReportRecorder::Reports(), std::vector<std::string>{"No BFly Data Found!"});
   EXPECT_FALSE(a.Setup(nullptr));
-  // A valid lump file without a model makes the set-up fail.
   LumpSpec lump;
   lump.bytes = "no model here";
   WriteBytes(empty.File("Broken.bfly"), MakeBflyFile(BflyHeaderSpec{}, {lump, lump}));
@@ -144,14 +134,15 @@ TEST_F(Aquarium, LaunchesFromOutsideTheViewOrNotAtAll) {
   int frames = 1;
   while (std::rand() % 20 != 1) ++frames;
   std::rand();
+  const auto draw = [](int range, float offset) {
+    return static_cast<float>(std::rand() % range) / 10.0f - offset;
+  };
   VECTOR3D target, start;
-  target.z = (std::rand() % 400) / 10.0f - 20;
-  target.y = (std::rand() % 400) / 10.0f - 20;
-  target.x = (std::rand() % 400) / 10.0f - 20;
+  for (float* c : {&target.z, &target.y, &target.x}) *c = draw(400, 20);
   do {
-    start.z = (std::rand() % 600) / 10.0f - 30;
-    start.y = (std::rand() % 600) / 10.0f - 30;
-    start.x = (std::rand() % 1200) / 10.0f - 60;
+    start.z = draw(600, 30);
+    start.y = draw(600, 30);
+    start.x = draw(1200, 60);
   } while (PointInFrustum(start));
   const int after = std::rand();
   std::srand(5);
@@ -171,7 +162,7 @@ TEST_F(Aquarium, LaunchesFromOutsideTheViewOrNotAtAll) {
   EXPECT_TRUE(CompareVectors(boxed.bflys[0].position, {0, 0, 0}));
 }
 
-TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesAndKeepsThemInSight) {
+TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesKeepsThemInSightAndCapsTheSpeed) {
   const SETTINGS s = FlockSettings(types_.path(), 10);
   AQUARIUM a;
   std::srand(3);
@@ -188,18 +179,28 @@ TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesAndKeepsThemInSight) {
   const auto allEntered = [&a] {
     return std::all_of(&a.bflys[0], &a.bflys[10], [](const ONEBFLY& b) { return b.entered; });
   };
-  for (int f = 0; f < 60 * 60 && !allEntered(); ++f) DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true);
+  for (int f = 0; f < 60 * 60 && !allEntered(); ++f)
+    DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true);
   ASSERT_TRUE(allEntered());
   for (int f = 0; f < 300; ++f) {
     DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true);
-    if (f % 30 == 29) {
-      EXPECT_GT(differing(), 0) << f;
-    }
+    EXPECT_TRUE(f % 30 != 29 || differing() > 0) << f;
   }
   glDisable(GL_LIGHTING);
-  glDisable(GL_LIGHT0);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_DEPTH_TEST);
+
+  // At 10000 % no butterfly would ever be on screen: it flies at the limit.
+  AQUARIUM fast, capped;
+  for (AQUARIUM* x : {&fast, &capped}) {
+    std::srand(11);
+    ASSERT_TRUE(x->Setup(&s));
+    const float speed = x == &fast ? 100.0f : static_cast<float>(kMaxFlySpeed) / 100.0f;
+    for (int i = 0; i < 120; ++i) x->Move(speed, kDt);
+  }
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_TRUE(CompareVectors(fast.bflys[i].position, capped.bflys[i].position)) << i;
+  }
 }
 
 TEST_F(Aquarium, SortsBackToFrontKeepingTheOrderOfEqualDepths) {
@@ -213,22 +214,27 @@ TEST_F(Aquarium, SortsBackToFrontKeepingTheOrderOfEqualDepths) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(a.bflys[i].position.x, sortedX[i]) << i;
 }
 
-TEST_F(Aquarium, TexturesLiveAsLongAsTheCatalogue) {
-  const SETTINGS s = FlockSettings(types_.path(), 10);
-  const int before = CountLiveTextures();
-  auto a = std::make_unique<AQUARIUM>();
-  ASSERT_TRUE(a->Setup(&s));
-  const int typeTextures = (a->bflyList[0].data ? 1 : 0) + (a->bflyList[1].data ? 3 : 0);
-  // Butterflies only refer to the names; the catalogue deletes them.
-  a->Cleanup();
-  EXPECT_FALSE(a->bflys);
-  EXPECT_EQ(CountLiveTextures(), before + typeTextures);
-  a->CleanupBFlyList();
-  EXPECT_EQ(CountLiveTextures(), before);
-  // A second set-up replaces what the first one left.
-  ASSERT_TRUE(a->Setup(&s));
-  ASSERT_TRUE(a->Setup(&s));
-  EXPECT_LE(CountLiveTextures(), before + 4);
-  a.reset();
-  EXPECT_EQ(CountLiveTextures(), before);
+TEST_F(Aquarium, TenMinutesInAWideAndANarrowView) {
+  TempDir dir;
+  WriteTestFlockTypes(dir.path());
+  const SETTINGS settings = FlockSettings(dir.path(), 10);
+  for (const auto& [width, height] : {std::pair{1920, 1080}, {1024, 768}}) {
+    SCOPED_TRACE(width);
+    std::srand(20240 + width);
+    AQUARIUM aquarium;
+    ASSERT_TRUE(aquarium.Setup(&settings));
+    SetSceneFrustum(width, height);
+    FlockWatcher watcher;
+    std::string why;
+    for (int frame = 0; frame < 10 * 60 * 60; ++frame) {
+      aquarium.Move(0.75f, kDt);
+      ASSERT_TRUE(watcher.Check(aquarium, kDt, &why)) << why;
+    }
+    const FlockCounts& c = watcher.counts;
+    EXPECT_EQ(c.launches, 10);
+    EXPECT_GT(c.landings, 10);
+    EXPECT_GE(c.takeOffs, c.landings - 10);
+    EXPECT_GT(c.strokes, 1000);
+    for (int i = 0; i < 10; ++i) EXPECT_TRUE(aquarium.bflys[i].entered) << i;
+  }
 }

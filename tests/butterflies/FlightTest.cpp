@@ -31,19 +31,19 @@ void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, double tol) {
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], tol) << i;
 }
 
-// A type as far as the flight model reads it: size, radius, wing joints.
+// A type as far as the flight model reads it: size and radius, no wing
+// joints.
 BFLYDATA* FlightType(float size, float radius) {
   static BFLYDATA data;
   data.size = size;
   data.radius = radius;
-  data.wingLeftJoint = 0;
-  data.wingRightJoint = 0;
   return &data;
 }
 
-// A butterfly flying straight ahead along `heading` (yaw, degrees) at a
-// steady speed with no lift, far from needing a new target.
+// A butterfly flying straight ahead along `yaw` (degrees) at a steady speed
+// with no lift, far from needing a new target, in the scene's 16:9 view.
 ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f) {
+  SetSceneFrustum(1920, 1080);
   ONEBFLY b;
   b.bflyData = FlightType(size, radius);
   b.action = ONEBFLY::kFlying;
@@ -60,41 +60,9 @@ ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f)
   return b;
 }
 
-class Flight : public ::testing::Test {
- protected:
-  void SetUp() override { SetSceneFrustum(1920, 1080); }
-};
-
 }  // namespace
 
-TEST_F(Flight, LandingAndFlyingDrawTheirTimesAndGoals) {
-  {
-    // Landing draws the rest time, then the resting wing opening.
-    const std::vector<int> r = Draws(11, 3);
-    ONEBFLY b;
-    b.wingTimer = 3.0f;
-    b.SetAction(ONEBFLY::kLanded);
-    EXPECT_EQ(b.action, ONEBFLY::kLanded);
-    EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f);
-    EXPECT_EQ(b.wingTimer, 0.0f);
-    EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
-    EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
-  }
-  {
-    const std::vector<int> r = Draws(12, 2);
-    ONEBFLY b;
-    b.throttle = 2.0f;
-    b.airSpeed = 9.0f;
-    b.SetAction(ONEBFLY::kFlying);
-    EXPECT_EQ(b.targetTimer, 10.0f);
-    EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
-    EXPECT_EQ(b.throttle, 1.0f);
-    EXPECT_EQ(b.airSpeed, 0.0f);
-    EXPECT_EQ(std::rand(), r[1]) << "exactly one draw";
-  }
-}
-
-TEST_F(Flight, SteersTowardsItsTarget) {
+TEST(Flight, SteersTowardsItsTarget) {
   // At the target (no offset at all): +30 on both axes. Ahead and nearly
   // lined up: no turn; a little off: half the rate; behind: the full rate
   // whatever the offset. Pitching further from level is cut near the limit,
@@ -104,7 +72,8 @@ TEST_F(Flight, SteersTowardsItsTarget) {
     VECTOR3D target;
     float yawRate, pitchRate;
   };
-  for (const Row& row : {Row{0, {0, 0, 0}, 30, 30}, Row{0, {-2, 0, 50}, 0, 0}, Row{0, {-6, 12, 50}, -15, 30}, Row{0, {-1, 0, -50}, -30, 30},
+  for (const Row& row : {Row{0, {0, 0, 0}, 30, 30}, Row{0, {-2, 0, 50}, 0, 0},
+                         Row{0, {-6, 12, 50}, -15, 30}, Row{0, {-1, 0, -50}, -30, 30},
                          Row{32, {0, 100, 0}, 0, 15}, Row{37, {0, 100, 0}, 0, 7.5f},
                          Row{42, {0, 100, 0}, 0, 0}, Row{-42, {0, 100, 0}, 30, 30}}) {
     SCOPED_TRACE(testing::Message() << row.pitch << " " << row.target.x << " " << row.target.y);
@@ -134,7 +103,7 @@ TEST_F(Flight, SteersTowardsItsTarget) {
   }
 }
 
-TEST_F(Flight, FlyingKeepsInView) {
+TEST(Flight, FlyingKeepsInView) {
   {
     // One frame: throttle and speed approach their goals, then the move
     // along the heading and the lift.
@@ -170,7 +139,7 @@ TEST_F(Flight, FlyingKeepsInView) {
   }
 }
 
-TEST_F(Flight, DepthLimitsAndLanding) {
+TEST(Flight, DepthLimitsAndLanding) {
   {
     // Lands on the back limit: rest, wing opening and roll drawn in that
     // order; the pose faces the camera; the turn into it starts.
@@ -218,7 +187,7 @@ TEST_F(Flight, DepthLimitsAndLanding) {
   }
 }
 
-TEST_F(Flight, NewTargets) {
+TEST(Flight, NewTargets) {
   {
     // Draws r1, r2, r3 go to z, y, x; then the effort goal.
     ONEBFLY b = Cruising({0, 0, 0}, 0);
@@ -253,7 +222,7 @@ TEST_F(Flight, NewTargets) {
   }
 }
 
-TEST_F(Flight, RestsAndTakesOff) {
+TEST(Flight, RestsAndTakesOff) {
   ONEBFLY b = Cruising({3, 4, -40}, 180);
   b.landTimer = -1.0f;
   b.target = {3, 4, -20};
@@ -275,7 +244,7 @@ TEST_F(Flight, RestsAndTakesOff) {
   ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
 
   // Take-off when the rest is over: effort goal first, then the landing
-  // delay; away from the back limit.
+  // delay; from a standstill at the throttle of 1, away from the back limit.
   b.targetTimer = kDt / 2;
   b.direction = {0.25f, 0.5f, -0.8f};
   const std::vector<int> r = Draws(41, 3);
@@ -283,6 +252,9 @@ TEST_F(Flight, RestsAndTakesOff) {
   ASSERT_EQ(b.action, ONEBFLY::kFlying);
   EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
   EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
+  EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
+  EXPECT_EQ(b.throttle, 1.0f);
+  EXPECT_EQ(b.targetTimer, 10.0f);
   EXPECT_EQ(b.lift, 0.0f);
   EXPECT_EQ(b.wingTimer, 0.0f);
   EXPECT_EQ(b.wingTarget.z, 140.0f);

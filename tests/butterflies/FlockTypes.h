@@ -36,16 +36,14 @@ inline void WriteTestFlockTypes(const std::string& folder) {
   WriteButterflyType(folder, "Large.bfly", c);
 }
 
-// Settings of a flock of `count` butterflies from `folder1` (and `folder2`),
-// at the default size and with the given mix and selected type.
+// The settings the flock reads: `count` butterflies from `folder1` (and
+// `folder2`), at the default size, with the given mix and selected type.
 inline SETTINGS FlockSettings(const std::string& folder1, int64_t count, int32_t mix = 0,
                               const char* selected = "", const std::string& folder2 = "") {
   SETTINGS s;
   s.LBFLYSIZE = 70;
-  s.LFLYSPEED = 75;
   s.MAX_BFLY = count;
   s.MIXBFLY = mix;
-  s.WANTSHADOW = true;
   CopyCString(s.BFlyPath, folder1.c_str());
   CopyCString(s.BFlyPath2, folder2.c_str());
   CopyCString(s.SelectedBFlyName, selected);

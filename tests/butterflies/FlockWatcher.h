@@ -1,18 +1,17 @@
 #pragma once
 // Watches a flock frame by frame and checks what must hold however long it
-// flies:
-//  - no NaN or infinity in any position, angle, rate, timer, wing or joint
-//    matrix or skinned vertex;
+// flies (the exact single-frame rules are the flight tests'):
+//  - no NaN or infinity in the flight values, the joints or the skinned
+//    vertices;
 //  - once a butterfly has entered, its sphere of twice its radius reaches
 //    into the view, except that the clamp to a depth limit (made after the
 //    view test of the move) may leave it beyond the planes by up to the
 //    frame's depth step; a launched butterfly's z stays within -40 and 32;
-//  - a butterfly lands only on a depth limit, with landTimer run out and its
-//    centre half a radius inside the view, rests 1.0 to 10.9 s without
-//    moving, and takes off when its rest time is over;
-//  - wing angles stay within 0 and 140 degrees about z, turn rates within
-//    30 degrees per second, pitch within 45 degrees in flight (from the
-//    frame after take-off).
+//  - launches start outside the view; a butterfly lands only on a depth
+//    limit and does not move while landed;
+//  - wing angles stay within 0 and 140 degrees about z, lift within 100,
+//    turn rates within 30 degrees per second, pitch within 45 degrees in
+//    flight (from the frame after take-off).
 // Call Check after every AQUARIUM::Move with the frame's dt.
 #include <cstdint>
 #include <string>
@@ -41,7 +40,6 @@ class FlockWatcher {
  private:
   struct Track {
     int32_t action = 0;
-    float targetTimer = 0.0f;
     bool wingTop = false;  // wings rising to the top of a stroke
     VECTOR3D landedAt;
   };
