@@ -8,7 +8,7 @@
 
 #include "util/MemoryStream.h"
 
-TEST(StreamReader, ReadsLittleEndianAndFailsStickily) {
+TEST(StreamReader, ReadsLittleEndianFailsStickilyAndChecksCounts) {
   const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x00, 0x00, 0x80, 0x3f, 0xff};
   MemoryStream in(bytes, sizeof bytes);
   StreamReader r(&in);
@@ -34,16 +34,15 @@ TEST(StreamReader, ReadsLittleEndianAndFailsStickily) {
   EXPECT_TRUE(counts.ok());
   EXPECT_FALSE(counts.Require(9, 1));
   EXPECT_FALSE(counts.ok());
-}
 
-TEST(StreamReader, StartsFailedOnlyWithoutAUsableStream) {
+  // A reader starts failed only without a usable stream.
   MemoryStream empty("", 0);
   EXPECT_TRUE(StreamReader(&empty).ok());
   EXPECT_FALSE(StreamReader(nullptr).ok());
   std::istringstream bad("abc");
   bad.setstate(std::ios::failbit);
   EXPECT_FALSE(StreamReader(&bad).ok());
-  MemoryStream in("0123456789", 10);
+  in.clear();
   in.seekg(11);
   EXPECT_TRUE(in.fail()) << "no seeking past the end";
 }
