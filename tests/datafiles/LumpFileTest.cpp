@@ -67,16 +67,12 @@ TEST(LumpFiles, ReadTheHeaderAndDirectoryOfBothKinds) {
   h.infoByte = 9;
   h.modelScale = 150;
   h.hasAlphaLump = 1;
-  const std::string bytes = MakeBflyFile(h, kLumps);
   BFLYFILE file;
-  ASSERT_TRUE(file.Open(dir.Write("a.bfly", bytes).c_str()));
-  EXPECT_EQ(file.fileLength, bytes.size());
-  EXPECT_EQ(std::string(file.header.name), std::string(40, 'n'));
+  ASSERT_TRUE(file.Open(dir.Write("a.bfly", MakeBflyFile(h, kLumps)).c_str()));
   const BFLYHEADER& hd = file.header;
-  EXPECT_EQ(hd.flags, 0x80000002u);
-  EXPECT_EQ(hd.lengthCheck, ~static_cast<uint32_t>(bytes.size()));
-  EXPECT_TRUE(hd.lumpCount == 3 && hd.infoByte == 9 && hd.modelScale == 150 &&
-              hd.hasAlphaLump == 1);
+  EXPECT_EQ(std::string(hd.name), std::string(40, 'n'));
+  EXPECT_TRUE(hd.flags == 0x80000002u && hd.lumpCount == 3 && hd.infoByte == 9 &&
+              hd.modelScale == 150 && hd.hasAlphaLump == 1);
   EXPECT_EQ(Entries(file.directory),
             (std::vector<Entry>{{68, 11, 0, 0}, {79, 11, 1, 1}, {90, 6, 1, -7}}));
   // Lumps in any order, through the stream and whole; indices outside the
@@ -102,13 +98,6 @@ TEST(LumpFiles, ReadTheHeaderAndDirectoryOfBothKinds) {
             (std::vector<Entry>{{24, 11, 0, 0}, {35, 11, 1, 1}, {46, 6, 1, -7}}));
   EXPECT_EQ(Contents(resources, 2), "second");
   EXPECT_FALSE(resources.SeekLump(3) || resources.SeekLump(-1));
-
-  // Opening another file replaces everything; closing leaves nothing.
-  ASSERT_TRUE(file.Open(dir.Write("b.bfly", MakeBflyFile(BflyHeaderSpec{}, {})).c_str()));
-  EXPECT_TRUE(file.header.name[0] == '\0' && file.directory.empty());
-  file.Close();
-  EXPECT_FALSE(file.stream.is_open() || file.SeekLump(0));
-  file.Close();  // twice is harmless
 }
 
 TEST(LumpFiles, RefuseUnsoundFiles) {
@@ -134,7 +123,6 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
       {"wrong magic", true, Spoiled(type, {{43, "Z"}}), false},
       {"length not complemented", true, Spoiled(type, {{56, U32(type.size())}}), false},
       {"extended", true, type + "x", false},
-      {"a resource file", true, res, false},
       {"version 0.255", true, TypeFile(0, 255), true},
       {"version 1.1", true, TypeFile(1, 1), false},
       {"version 2.0", true, TypeFile(2, 0), false},
@@ -143,17 +131,13 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
       {"four billion entries (64 GB)", true, Spoiled(type, {{52, U32(0xffffffffu)}}), false},
       {"one entry more than stored", true, Spoiled(type, {{52, U32(4)}}), false},
       {"fewer entries than stored", true, Spoiled(type, {{52, U32(2)}}), true},
-      {"directory over the lumps", true, Spoiled(type, {{52, U32(1)}, {60, U32(68)}}), true},
-      {"directory past the end", true, Spoiled(type, {{60, U32(0xfffffff0u)}}), false},
       {"empty directory past the end", true,
        Spoiled(type, {{52, U32(0)}, {60, U32(0xfffffff0u)}}), false},
       {"sound resources", false, res, true},
       {"no resources", false, MakeResFile({}), true},
       {"shorter than its header", false, res.substr(0, 23), false},
       {"wrong resource magic", false, Spoiled(res, {{0, "B"}}), false},
-      {"a type file", false, type, false},
       {"resource length not complemented", false, Spoiled(res, {{16, U32(res.size())}}), false},
-      {"15 GB of entries in 100 bytes", false, Spoiled(res, {{12, U32(0x20000000u)}}), false},
       {"one resource more than stored", false, Spoiled(res, {{12, U32(4)}}), false},
       // Room for the 16 bytes a type file's entry would take, not for 28.
       {"room for a short entry", false, MakeResFile(kLumps, extra(16)), false},

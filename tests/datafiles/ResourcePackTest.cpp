@@ -9,6 +9,7 @@
 #include "tests/support/GLTest.h"
 #include "tests/support/ReportRecorder.h"
 #include "tests/support/TempDir.h"
+#include "tests/util/TexturePixels.h"
 #include "tools/LumpWriter.h"
 #include "tools/TgaWriter.h"
 
@@ -34,10 +35,8 @@ TEST_F(ResourcePack, BuildsOneSlotPerLumpWithItsAlphaRule) {
   EXPECT_TRUE(ReportRecorder::Alerts().empty());
   ASSERT_EQ(count, 3);
   EXPECT_EQ(textures[1].texID, 0u);
-  std::vector<uint8_t> rgba(8);
-  glBindTexture(GL_TEXTURE_2D, textures[2].texID);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  EXPECT_EQ(rgba, (std::vector<uint8_t>{10, 20, 30, 0, 200, 100, 50, 255}));
+  EXPECT_EQ(TexturePixels(textures[2].texID),
+            (std::vector<uint8_t>{10, 20, 30, 0, 200, 100, 50, 255}));
   const GLuint first = textures[0].texID;
   ASSERT_TRUE(glIsTexture(first));
   textures.reset();

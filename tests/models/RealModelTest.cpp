@@ -3,8 +3,6 @@
 // test data is absent.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,7 +14,7 @@
 #include "tests/support/TempDir.h"
 #include "tools/LumpWriter.h"
 
-TEST(RealModels, ReadFromAContainerAndRestoreTheirBindPose) {
+TEST(RealModels, ReadFromAContainerAsTheTypeLoaderReadsThem) {
   const std::string folder = std::string(WINGDRIFT_TESTDATA) + "/ms3d/";
   if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no shared test data at " << folder;
   const struct {
@@ -51,14 +49,5 @@ TEST(RealModels, ReadFromAContainerAndRestoreTheirBindPose) {
               expected.counts);
     EXPECT_EQ(m.animationFPS, expected.fps);
 
-    // Into joint space and back: the bind pose as read.
-    const MS3D read = m;
-    m.InitialSetup();
-    m.UpdatePoints();
-    float extent = 1.0f;
-    for (const MS3D_VERTEX& v : read.vertices)
-      for (float c : v.vertex) extent = std::max(extent, std::fabs(c));
-    for (size_t i = 0; i < read.vertices.size(); ++i)
-      ASSERT_TRUE(Near(V(m.vertices[i].vertex), V(read.vertices[i].vertex), 1e-5f * extent)) << i;
   }
 }
