@@ -59,7 +59,7 @@ std::string Contents(File& file, int index) {
 
 }  // namespace
 
-TEST(LumpFiles, ReadTheHeaderAndDirectoryOfBothKinds) {
+TEST(LumpFiles, ReadHeaderDirectoryAndLumpsOfBothKinds) {
   TempDir dir;
   BflyHeaderSpec h;
   h.name = std::string(40, 'n') + "overflow";  // 40 bytes leave no terminator
@@ -98,6 +98,19 @@ TEST(LumpFiles, ReadTheHeaderAndDirectoryOfBothKinds) {
             (std::vector<Entry>{{24, 11, 0, 0}, {35, 11, 1, 1}, {46, 6, 1, -7}}));
   EXPECT_EQ(Contents(resources, 2), "second");
   EXPECT_FALSE(resources.SeekLump(3) || resources.SeekLump(-1));
+
+  // Lumps past the end: seeking there is allowed, the read that follows
+  // fails and does not spoil the next lump.
+  std::vector<LumpSpec> lumps = kLumps;
+  lumps[0].offset = 0x7fffff00u;  // far past the end
+  lumps[1].size = 0xffffffffu;    // runs past the end: refused before allocating 4 GB
+  lumps[2].size = 0;              // empty, but inside
+  ASSERT_TRUE(file.Open(dir.Write("p.bfly", MakeBflyFile(BflyHeaderSpec{}, lumps)).c_str()));
+  ASSERT_TRUE(file.SeekLump(0));
+  EXPECT_EQ(file.stream.get(), EOF);
+  EXPECT_EQ(Contents(file, 0), "<refused>");
+  EXPECT_EQ(Contents(file, 1), "<refused>");
+  EXPECT_EQ(Contents(file, 2), "");
 }
 
 TEST(LumpFiles, RefuseUnsoundFiles) {
@@ -153,23 +166,6 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
     EXPECT_EQ(typeFile.stream.is_open() || resources.stream.is_open(), row.opens);
     EXPECT_TRUE(row.opens || (typeFile.directory.empty() && resources.directory.empty()));
   }
-}
-
-TEST(LumpFiles, LumpsPastTheEndFailTheirRead) {
-  TempDir dir;
-  std::vector<LumpSpec> lumps = kLumps;
-  lumps[0].offset = 0x7fffff00u;  // far past the end
-  lumps[1].size = 0xffffffffu;    // runs past the end: refused before allocating 4 GB
-  lumps[2].size = 0;              // empty, but inside
-  BFLYFILE file;
-  ASSERT_TRUE(file.Open(dir.Write("p.bfly", MakeBflyFile(BflyHeaderSpec{}, lumps)).c_str()));
-  // Seeking past the end is allowed; the read that follows fails, and does
-  // not spoil the next lump.
-  ASSERT_TRUE(file.SeekLump(0));
-  EXPECT_EQ(file.stream.get(), EOF);
-  EXPECT_EQ(Contents(file, 0), "<refused>");
-  EXPECT_EQ(Contents(file, 1), "<refused>");
-  EXPECT_EQ(Contents(file, 2), "");
 }
 
 TEST(DataFiles, EveryReaderRefusesAFifoAFolderOrNothingWithoutWaiting) {
