@@ -30,7 +30,7 @@ double Dot(QUAT a, QUAT b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.
 
 }  // namespace
 
-TEST(Math, VectorsKeepSinglePrecisionWhereTheyShould) {
+TEST(Math, VectorsKeepSinglePrecisionAndTurnAboutXThenYThenZ) {
   EXPECT_EQ(DistanceBetweenVectors({0, 0, 0}, {3, 4, 0}), 25.0);
   // 1 + 1e-8 is 1 in float: the squared sums are not widened before adding.
   EXPECT_EQ(DistanceBetweenVectors({0, 0, 0}, {1, 1e-4f, 0}), 1.0);
@@ -41,10 +41,8 @@ TEST(Math, VectorsKeepSinglePrecisionWhereTheyShould) {
   // (a - b) x (b - c), in that order.
   ExpectVectorNear(CalculateNormal({0, 0, 0}, {1, 0, 0}, {1, 1, 0}), {0, 0, 1});
   ExpectVectorNear(AngleBetweenVectors({0, 0, 0}, {10, 0, 0}), {0, 90, 0}, 1e-4f);
-}
 
-TEST(Math, RotateTurnsAboutXThenYThenZ) {
-  // X first takes (0, 1, 0) to (0, 0, 1), which the Z turn leaves alone; Z
+  // Rotate turns about x, then y, then z. X first takes (0, 1, 0) to (0, 0, 1), which the Z turn leaves alone; Z
   // first would give (-1, 0, 0).
   VECTOR3D v{0, 1, 0};
   Rotate(&v, 90, 0, 90);
