@@ -1,5 +1,4 @@
-// Models saved by the MilkShape 3D modeller itself, read from inside a lump
-// container as the butterfly type loader reads them. Skipped when the shared
+// Models saved by the MilkShape 3D modeller itself. Skipped when the shared
 // test data is absent.
 #include <gtest/gtest.h>
 
@@ -9,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "datafiles/BFLYFILE.h"
 #include "tests/models/ModelTestSupport.h"
-#include "tests/support/TempDir.h"
-#include "tools/LumpWriter.h"
+#include "util/MemoryStream.h"
 
-TEST(RealModels, ReadFromAContainerAsTheTypeLoaderReadsThem) {
+TEST(RealModels, ReadAsSavedByTheModeller) {
   const std::string folder = std::string(WINGDRIFT_TESTDATA) + "/ms3d/";
   if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no shared test data at " << folder;
   const struct {
@@ -28,26 +25,19 @@ TEST(RealModels, ReadFromAContainerAsTheTypeLoaderReadsThem) {
       {"twospheres.ms3d", {124, 240, 2, 0, 30, 0, 0}, 24, 19248},
       {"twospheres_withmats.ms3d", {124, 240, 2, 2, 30, 0, 0}, 24, 19970},
   };
-  TempDir dir;
   for (const auto& expected : models) {
     SCOPED_TRACE(expected.file);
-    std::ifstream in(folder + expected.file, std::ios::binary);
-    LumpSpec model, image;
-    model.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    model.type = 0;
-    BFLYFILE file;
-    const std::string bytes = MakeBflyFile(BflyHeaderSpec{}, {model, image});
-    ASSERT_TRUE(file.Open(dir.Write("model.bfly", bytes).c_str()) && file.SeekLump(0));
+    std::ifstream file(folder + expected.file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    MemoryStream in(bytes.data(), bytes.size());
     MS3D m;
-    ASSERT_TRUE(m.LoadFromFStream(&file.stream));
-    EXPECT_EQ(static_cast<size_t>(file.stream.tellg()) - file.directory[0].offset,
-              expected.classicBytes);
+    ASSERT_TRUE(m.LoadFromFStream(&in));
+    EXPECT_EQ(static_cast<size_t>(in.tellg()), expected.classicBytes);
     int keys = 0;
     for (const MS3D_JOINT& j : m.joints) keys += j.numKeyFramesRot + j.numKeyFramesTrans;
     EXPECT_EQ((std::vector<int>{m.numVertices, m.numTriangles, m.numGroups, m.numMaterials,
                                 m.totalFrames, m.numJoints, keys}),
               expected.counts);
     EXPECT_EQ(m.animationFPS, expected.fps);
-
   }
 }
