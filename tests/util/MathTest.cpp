@@ -42,8 +42,8 @@ TEST(Math, VectorsKeepSinglePrecisionAndTurnAboutXThenYThenZ) {
   ExpectVectorNear(CalculateNormal({0, 0, 0}, {1, 0, 0}, {1, 1, 0}), {0, 0, 1});
   ExpectVectorNear(AngleBetweenVectors({0, 0, 0}, {10, 0, 0}), {0, 90, 0}, 1e-4f);
 
-  // Rotate turns about x, then y, then z. X first takes (0, 1, 0) to (0, 0, 1), which the Z turn leaves alone; Z
-  // first would give (-1, 0, 0).
+  // Rotate turns about x, then y, then z: x first takes (0, 1, 0) to
+  // (0, 0, 1), which the z turn leaves alone; z first would give (-1, 0, 0).
   VECTOR3D v{0, 1, 0};
   Rotate(&v, 90, 0, 90);
   ExpectVectorNear(v, {0, 0, 1});
