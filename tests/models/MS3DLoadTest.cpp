@@ -101,6 +101,7 @@ TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
       // data draws nothing.
       {"infinite vertex", [](W& w) { w.vertices[3].position.y = kInf; }, false},
       {"NaN joint rotation", [](W& w) { w.joints[1].rotation.x = kNaN; }, false},
+      {"infinite joint position", [](W& w) { w.joints[0].position.z = -kInf; }, false},
       {"infinite key time", [](W& w) { w.joints[1].rotationKeys.back().time = kInf; }, false},
       {"NaN rotation key", [](W& w) { w.joints[0].rotationKeys[1].value.z = kNaN; }, false},
       {"NaN frame rate", [](W& w) { w.fps = kNaN; }, false},
