@@ -5,13 +5,11 @@
 
 namespace {
 size_t g_calls = 0;
-size_t g_bytes = 0;
 size_t g_failFrom = 0;
 
 void* Allocate(size_t size) {
   if (g_failFrom != 0 && size >= g_failFrom) return nullptr;
   ++g_calls;
-  g_bytes += size;
   return std::malloc(size ? size : 1);
 }
 }  // namespace
@@ -30,11 +28,6 @@ void operator delete[](void* p, size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
-void ResetAllocations() {
-  g_calls = 0;
-  g_bytes = 0;
-}
-
-AllocationCount Allocations() { return {g_calls, g_bytes}; }
+size_t Allocations() { return g_calls; }
 
 void FailAllocationsFrom(size_t bytes) { g_failFrom = bytes; }

@@ -4,14 +4,8 @@
 // allocates through its own paths.
 #include <cstddef>
 
-struct AllocationCount {
-  size_t calls = 0;
-  size_t bytes = 0;
-};
-
-// Allocations made since the last ResetAllocations.
-void ResetAllocations();
-AllocationCount Allocations();
+// Allocations made so far.
+size_t Allocations();
 // Every later allocation of at least `bytes` fails (as when memory runs
 // out); 0 turns failing off.
 void FailAllocationsFrom(size_t bytes);

@@ -37,13 +37,9 @@ Texture MakeTexture(const Rgb& bottom, const Rgb& top) {
   Texture t;
   t.width = 1;
   t.height = 2;
-  t.bpp = 24;
   t.type = GL_RGB;
   t.imageData = std::make_unique<uint8_t[]>(6);
-  for (int c = 0; c < 3; ++c) {
-    t.imageData[c] = static_cast<uint8_t>(bottom[c]);
-    t.imageData[3 + c] = static_cast<uint8_t>(top[c]);
-  }
+  for (int c = 0; c < 6; ++c) t.imageData[c] = static_cast<uint8_t>(c < 3 ? bottom[c] : top[c - 3]);
   EXPECT_TRUE(BuildTexture(&t, 0));
   return t;
 }

@@ -11,6 +11,7 @@
 
 #include "tests/support/GLTest.h"
 #include "tests/support/ReportRecorder.h"
+#include "tests/util/TexturePixels.h"
 #include "tools/TgaWriter.h"
 #include "util/MemoryStream.h"
 
@@ -33,7 +34,8 @@ std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
 }
 
 // Reads `bytes` as a TGA image; `message` is the one alert it showed, "" if none.
-bool Load(const std::string& bytes, Texture* t, std::string* message, std::streamoff* end = nullptr) {
+bool Load(const std::string& bytes, Texture* t, std::string* message,
+          std::streamoff* end = nullptr) {
   ReportRecorder reports;
   MemoryStream in(bytes.data(), bytes.size());
   const bool ok = LoadTGA2(t, &in);
@@ -50,7 +52,8 @@ const std::string kBgr("\1\2\3", 3);
 TEST(TgaReader, ReadsRawAndRunLengthPixelsAsRgb) {
   // File, pixels read (RGB order), GL type, where the reader leaves the stream.
   const std::tuple<std::string, Bytes, uint32_t, std::streamoff> rows[] = {
-      {Header(2, 2, 1, 24) + std::string("\1\2\3\4\5\6", 6) + "after", {3, 2, 1, 6, 5, 4}, GL_RGB, 24},
+      {Header(2, 2, 1, 24) + std::string("\1\2\3\4\5\6", 6) + "after", {3, 2, 1, 6, 5, 4},
+       GL_RGB, 24},
       {Header(2, 1, 1, 32) + std::string("\1\2\3\4", 4), {3, 2, 1, 4}, GL_RGBA, 22},
       // 0x83: one pixel stands for four; packets run across rows.
       {Header(10, 2, 2, 24) + "\x83" + kBgr, {3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1}, GL_RGB, 22},
@@ -66,46 +69,27 @@ TEST(TgaReader, ReadsRawAndRunLengthPixelsAsRgb) {
     EXPECT_EQ(t.type, type);
     EXPECT_EQ(at, end);
   }
-  // The writer's mix of raw and run packets gives back the uncompressed
-  // file's pixels, at both depths; sizes are 16-bit little-endian.
-  for (uint8_t bpp : {24, 32}) {
-    TgaImage image{300, 23, bpp, {}};
-    for (int i = 0; i < 300 * 23; ++i) {
-      const int v = (i / 5) % 3 == 0 ? 200 : i;  // runs between noise
-      for (int c = 0; c < bpp / 8; ++c) image.pixels.push_back(static_cast<uint8_t>(v * (c + 1)));
-    }
-    Texture rle, raw;
-    std::string message;
-    ASSERT_TRUE(Load(MakeTga(image, true), &rle, &message) && Load(MakeTga(image, false), &raw, &message));
-    EXPECT_EQ(Pixels(rle), image.pixels);
-    EXPECT_EQ(Pixels(raw), image.pixels);
-  }
 }
 
 TEST(TgaReader, RefusesHostileFilesWithoutWritingPastTheImage) {
   const std::string readImage = "Could not read image data", readRun = "Could not read from file";
   const std::string readPacket = "Could not read RLE header", tooMany = "Too many pixels read";
-  const std::string wrongType = "TGA file be type 2 or type 10 ", badInfo = "Invalid texture information";
+  const std::string wrongType = "TGA file be type 2 or type 10 ";
+  const std::string badInfo = "Invalid texture information";
   const std::string pixel(4, '\x7f');
-  std::string withId = Header(2, 1, 1, 24), withMap = withId;
-  withId[0] = 1;   // an image id follows the header
-  withMap[1] = 1;  // a colour map follows it
+  std::string withId = Header(2, 1, 1, 24);
+  withId[0] = 1;  // an image id follows the header
   // 65535 x 1025 pixels as full runs of 128: the stream holds them, memory may not.
   std::string runs;
   for (uint64_t i = 0; i < (65535ull * 1025 + 127) / 128; ++i) runs += "\xff\1\2\3";
   ASSERT_GT(65535ull * 1025, kMaxTgaPixels);
 
   const std::pair<std::string, std::string> rows[] = {
-      {"", "Could not read file header"},
       {Header(2, 1, 1, 24).substr(0, 11), "Could not read file header"},
       {Header(2, 1, 1, 24).substr(0, 17), "Could not read info header"},
       {withId + pixel, wrongType},
-      {withMap + pixel, wrongType},
-      {Header(1, 1, 1, 24) + pixel, wrongType},  // colour-mapped
       {Header(3, 1, 1, 24) + pixel, wrongType},  // grey
-      {Header(11, 1, 1, 24) + pixel, wrongType},  // run-length grey
       {Header(2, 1, 1, 16) + pixel, badInfo},
-      {Header(10, 1, 1, 8) + pixel, badInfo},
       {Header(2, 0, 1, 24) + pixel, badInfo},
       {Header(10, 1, 0, 32) + pixel, badInfo},
       {Header(2, 2, 1, 24) + pixel, readImage},  // one byte short of 6
@@ -113,21 +97,17 @@ TEST(TgaReader, RefusesHostileFilesWithoutWritingPastTheImage) {
       {Header(10, 3, 1, 24) + "\x83" + kBgr, tooMany},
       {Header(10, 3, 1, 24) + "\x81" + kBgr + "\x81" + kBgr, tooMany},
       {Header(10, 2, 1, 24) + "\x02" + kBgr + kBgr + kBgr, tooMany},
-      {Header(10, 1, 1, 32) + "\xff" + kBgr + "\x40", tooMany},
       {Header(10, 2, 1, 24) + "\x02" + kBgr + kBgr, readImage},  // the surplus pixel is read first
       // Streams that end early once decoding has started...
       {Header(10, 4, 1, 24) + "\x81" + kBgr, readPacket},
       {Header(10, 4, 1, 24) + "\x03" + kBgr + kBgr, readImage},
       {Header(10, 16, 16, 24) + "\x7f" + std::string(384, '\5') + "\xff\1\2", readRun},
       // ...and with too few bytes to hold one packet per 128 pixels.
-      {Header(10, 4, 1, 24), readPacket},
       {Header(10, 200, 1, 24) + "\xff" + kBgr, readPacket},
       {Header(10, 200, 1, 24) + "\xff\1\2", readRun},
       {Header(10, 200, 1, 24) + "\x7f\1\2", readImage},
       // 32768 x 32768 x 4 is 2^32: a 32-bit size would be 0 and "succeed".
       {Header(2, 32768, 32768, 32), readImage},
-      {Header(2, 65535, 65535, 32) + "xy", readImage},  // 17 GB claimed by 20 bytes
-      {Header(10, 65535, 65535, 32) + "\xff\1", readRun},
       {Header(10, 65535, 1025, 24) + runs, "Could not allocate memory for image"},
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
@@ -142,8 +122,7 @@ TEST(TgaReader, RefusesHostileFilesWithoutWritingPastTheImage) {
   ReportRecorder reports;
   Texture t;
   std::ifstream closed;
-  EXPECT_FALSE(LoadTGA2(&t, nullptr));
-  EXPECT_FALSE(LoadTGA2(&t, &closed));
+  EXPECT_FALSE(LoadTGA2(&t, nullptr) || LoadTGA2(&t, &closed));
   EXPECT_EQ(ReportRecorder::Alerts(), std::vector<std::string>(2, "Could not open texture file"));
 }
 
@@ -162,67 +141,52 @@ Texture Loaded(uint32_t width, uint32_t height, uint32_t bpp, Bytes pixels) {
   return t;
 }
 
-// The texture's level 0 as RGBA bytes, read back from OpenGL.
-Bytes ReadBack(const Texture& t) {
-  Bytes rgba(size_t{t.width} * t.height * 4, 0xee);
-  glBindTexture(GL_TEXTURE_2D, t.texID);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  return rgba;
-}
-
 }  // namespace
 
-TEST_F(TextureBuild, AppliesTheAlphaRules) {
+TEST_F(TextureBuild, AppliesTheAlphaRuleOrTheAlphaImage) {
   // Rule, depth, pixels, RGBA built: 1 makes the first pixel's colour,
   // exactly, transparent (whatever a 32-bit alpha says), 2 takes the largest
   // channel, any other rule is opaque.
   const std::tuple<int, uint32_t, Bytes, Bytes> rows[] = {
-      {1, 24, {10, 20, 30, 10, 20, 31, 10, 20, 30}, {10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}},
+      {1, 24, {10, 20, 30, 10, 20, 31, 10, 20, 30},
+       {10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}},
       {1, 32, {7, 7, 7, 1, 7, 7, 7, 2}, {7, 7, 7, 0, 7, 7, 7, 0}},
       {2, 24, {10, 200, 30, 250, 5, 6}, {10, 200, 30, 200, 250, 5, 6, 250}},
       {0, 32, {1, 2, 3, 0, 4, 5, 6, 7}, {1, 2, 3, 255, 4, 5, 6, 255}},
-      {5, 32, {1, 2, 3, 128}, {1, 2, 3, 255}},
-      {-1, 32, {1, 2, 3, 128}, {1, 2, 3, 255}},
   };
   for (const auto& [mode, bpp, pixels, rgba] : rows) {
     Texture t = Loaded(static_cast<uint32_t>(pixels.size() * 8 / bpp), 1, bpp, pixels);
     ASSERT_TRUE(BuildTexture(&t, mode)) << mode;
     EXPECT_EQ(t.imageData, nullptr);
-    EXPECT_EQ(ReadBack(t), rgba) << mode;
+    EXPECT_EQ(TexturePixels(t.texID), rgba) << mode;
   }
-}
-
-TEST_F(TextureBuild, RefusedUploadLeavesNoTextureAndKeepsThePixels) {
-  GLint maxSide = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-  const uint32_t side = static_cast<uint32_t>(maxSide) + 1;
-  for (bool wide : {true, false}) {
-    Texture t = Loaded(wide ? side : 1, wide ? 1 : side, 24, Bytes(side * 3, 40));
-    Texture alpha = Loaded(t.width, t.height, 24, Bytes(side * 3, 40));
-    EXPECT_FALSE(BuildTexture(&t, 0) || BuildTGATextureWithAlpha(&t, &alpha));
-    EXPECT_EQ(t.texID, 0u);
-    EXPECT_NE(t.imageData, nullptr);
-  }
-  Texture largest = Loaded(side - 1, 1, 24, Bytes((side - 1) * 3, 40)), empty;
-  EXPECT_TRUE(BuildTexture(&largest, 0));
-  EXPECT_FALSE(BuildTexture(&empty, 0));
-}
-
-TEST_F(TextureBuild, AlphaImageGivesTheAlphaChannel) {
   // Each image is read with its own depth: a 32-bit colour image keeps its
   // colours, an alpha image of either depth gives its red channel and stays
   // with its owner.
-  Texture alpha24 = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9}), alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
-  Texture colour32 = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2}), colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
-  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour32, &alpha24) && BuildTGATextureWithAlpha(&colour24, &alpha32));
-  EXPECT_EQ(ReadBack(colour32), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
-  EXPECT_EQ(ReadBack(colour24), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
+  Texture alpha24 = Loaded(2, 1, 24, {99, 0, 0, 7, 8, 9});
+  Texture alpha32 = Loaded(2, 1, 32, {11, 0, 0, 0, 22, 0, 0, 0});
+  Texture colour32 = Loaded(2, 1, 32, {10, 20, 30, 1, 40, 50, 60, 2});
+  Texture colour24 = Loaded(2, 1, 24, {1, 2, 3, 4, 5, 6});
+  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour32, &alpha24));
+  ASSERT_TRUE(BuildTGATextureWithAlpha(&colour24, &alpha32));
+  EXPECT_EQ(TexturePixels(colour32.texID), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
+  EXPECT_EQ(TexturePixels(colour24.texID), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
   EXPECT_TRUE(colour32.imageData == nullptr && alpha24.imageData != nullptr);
+}
 
-  // An alpha image with fewer pixels is refused, not read past.
+TEST_F(TextureBuild, RefusedBuildLeavesNoTextureAndKeepsThePixels) {
+  // Sides above the driver's limit, and an alpha image with fewer pixels
+  // (refused, not read past).
+  GLint maxSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+  const uint32_t side = static_cast<uint32_t>(maxSide) + 1;
+  Texture wide = Loaded(side, 1, 24, Bytes(side * 3, 40));
+  Texture alpha = Loaded(side, 1, 24, Bytes(side * 3, 40));
   Texture big = Loaded(2, 2, 24, Bytes(12, 5)), small = Loaded(3, 1, 24, Bytes(9, 5)), none;
+  EXPECT_FALSE(BuildTexture(&wide, 0) || BuildTGATextureWithAlpha(&wide, &alpha));
   EXPECT_FALSE(BuildTGATextureWithAlpha(&big, &small) || BuildTGATextureWithAlpha(&big, &none));
-  EXPECT_EQ(big.texID, 0u);
-  EXPECT_NE(big.imageData, nullptr);
+  EXPECT_FALSE(BuildTexture(&none, 0));
+  for (const Texture* t : {&wide, &big}) EXPECT_TRUE(t->texID == 0 && t->imageData != nullptr);
+  Texture largest = Loaded(side - 1, 1, 24, Bytes((side - 1) * 3, 40));
+  EXPECT_TRUE(BuildTexture(&largest, 0));
 }
