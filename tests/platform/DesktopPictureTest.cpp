@@ -80,7 +80,8 @@ TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
       {gnome, 0, nullptr, "/pics/Light Sky.jpg"},
       {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky.jpg"},
       {gnome + dark, 0, "GNOME", "/pics/dark.png"},
-      {"[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n" + dark, 0, "GNOME", "/pics/only.png"},
+      {"[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n" + dark, 0, "GNOME",
+       "/pics/only.png"},
       // MATE running with GNOME's schemas installed too: MATE's choice.
       {gnome + mate, 0, "MATE", "/pics/mate.jpg"},
       // Cinnamon's schema is missing here: skipped without harm.
@@ -90,10 +91,12 @@ TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
       {"[org/gnome/desktop/background]\npicture-uri='https://x/y.jpg'\n", 0, nullptr, ""},
   };
   for (const auto& row : rows)
-    EXPECT_EQ(With(row.settings).PathForScreen(row.screen, row.desktop), row.picture) << row.settings;
+    EXPECT_EQ(With(row.settings).PathForScreen(row.screen, row.desktop), row.picture)
+        << row.settings;
   // A folder without schemas: nothing, no abort.
   TempDir empty;
-  EXPECT_EQ(DesktopPicture(empty.path(), empty.Write("settings", gnome)).PathForScreen(0, "GNOME"), "");
+  EXPECT_EQ(DesktopPicture(empty.path(), empty.Write("settings", gnome)).PathForScreen(0, "GNOME"),
+            "");
 }
 
 TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
@@ -103,7 +106,8 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   // KDE Plasma: the wallpaper of the containment on the screen; a wallpaper
   // package gives its largest picture.
   Put(".config/plasma-org.kde.plasma.desktop-appletsrc",
-      "[Containments][1]\nlastScreen=0\nplugin=org.kde.desktopcontainment\nwallpaperplugin=org.kde.image\n\n"
+      "[Containments][1]\nlastScreen=0\nplugin=org.kde.desktopcontainment\n"
+      "wallpaperplugin=org.kde.image\n\n"
       "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///pics/kde%20left.jpg\n\n"
       "[Containments][2]\nlastScreen=1\nwallpaperplugin=org.kde.image\n\n"
       "[Containments][2][Wallpaper][org.kde.image][General]\nImage=" + home_.path() + "/Next/\n\n"
@@ -134,7 +138,8 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
 
   // LXQt: pcmanfm-qt's desktop wallpaper.
   Put(".config/pcmanfm-qt/lxqt/settings.conf",
-      "[Behavior]\nNoUsbTrash=true\n\n[Desktop]\nWallpaper=/pics/lxqt waves.png\nWallpaperMode=zoom\n");
+      "[Behavior]\nNoUsbTrash=true\n\n"
+      "[Desktop]\nWallpaper=/pics/lxqt waves.png\nWallpaperMode=zoom\n");
   EXPECT_EQ(p.PathForScreen(0, "LXQt"), "/pics/lxqt waves.png");
   // Another desktop: the others in order, KDE first.
   EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/kde left.jpg");
@@ -147,8 +152,10 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   EXPECT_EQ(p.PathForScreen(5, "i3"), "/pics/feh one.jpg");
 
   // GNOME naming a slideshow: its current picture.
-  Put("show.xml", "<background><static><duration>60</duration><file>/pics/shown.jpg</file></static></background>");
-  EXPECT_EQ(With("[org/gnome/desktop/background]\npicture-uri='file://" + home_.File("show.xml") + "'\n")
+  Put("show.xml", "<background><static><duration>60</duration>"
+                  "<file>/pics/shown.jpg</file></static></background>");
+  const std::string show = "file://" + home_.File("show.xml");
+  EXPECT_EQ(With("[org/gnome/desktop/background]\npicture-uri='" + show + "'\n")
                 .PathForScreen(0, "GNOME"),
             "/pics/shown.jpg");
 }
@@ -170,12 +177,15 @@ TEST(DesktopPictureSlideshow, ShowsItsCurrentPicture) {
   // minute's fade back, from a start in local time.
   const std::string timed = dir.Write("timed.xml", R"(<background>
   <starttime>
-    <year>2020</year><month>1</month><day>1</day><hour>0</hour><minute>00</minute><second>00</second>
+    <year>2020</year><month>1</month><day>1</day>
+    <hour>0</hour><minute>00</minute><second>00</second>
   </starttime>
   <static><duration>3600.0</duration><file>/pics/a.jpg</file></static>
-  <transition type="overlay"><duration>60.0</duration><from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
+  <transition type="overlay"><duration>60.0</duration>
+    <from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
   <static><duration>3600.0</duration><file>/pics/b.jpg</file></static>
-  <transition type="overlay"><duration>60.0</duration><from>/pics/b.jpg</from><to>/pics/a.jpg</to></transition>
+  <transition type="overlay"><duration>60.0</duration>
+    <from>/pics/b.jpg</from><to>/pics/a.jpg</to></transition>
 </background>)");
   std::tm start{};
   start.tm_year = 120;

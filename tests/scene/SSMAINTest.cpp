@@ -137,7 +137,8 @@ TEST_F(SceneDriver, PreviewNeverShowsTheOverlayNorDarkens) {
   // No butterflies: every pixel is the undarkened background, the message's
   // band and the banner's edge included.
   for (int y : {5, 128, 140, 250})
-    for (int x : {2, 128, 250}) EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
+    for (int x : {2, 128, 250})
+      EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
 }
 
 TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {

@@ -38,7 +38,8 @@ using Rgb = std::array<int, 3>;
 
 // The frame drawn last, read back.
 struct Image {
-  std::vector<uint8_t> rgba = std::vector<uint8_t>(size_t{kWidth} * kHeight * 4);  // bottom row first
+  std::vector<uint8_t> rgba =
+      std::vector<uint8_t>(size_t{kWidth} * kHeight * 4);  // bottom row first
   Image() {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -73,7 +74,8 @@ class SceneRun {
     ViewGLInit(kWidth, kHeight);
     built = scene.Setup(preview, kWidth, kHeight, &settings, content.resourceFile.c_str());
     const std::string picture = scratch.File("background.png");
-    built = built && WriteTestPicture(picture, 641, 480) && loadPicFile(picture.c_str(), &background, 0);
+    built = built && WriteTestPicture(picture, 641, 480) &&
+            loadPicFile(picture.c_str(), &background, 0);
     scene.bgTexID = background.texID;
     ViewGLInit(kWidth, kHeight, &scene);
   }
