@@ -217,17 +217,6 @@ TEST_F(StoreTest, KeepsAnUnreadableFileAsideAndStartsEmpty) {
   EXPECT_TRUE(fs::is_regular_file(path_));
 }
 
-TEST(ScreenSaverDefaults, ReportsASaveThatCannotHappen) {
-  TempDir dir;
-  // The config folder is a file, so the store's folder cannot be made.
-  ScopedEnv xdg("XDG_CONFIG_HOME", dir.Write("config", "x").c_str());
-  ScreenSaverDefaults store("qvTest");
-  store.setInteger(1, "MaxBFly");
-  EXPECT_FALSE(store.synchronize());
-  EXPECT_FALSE(store.saveError().empty());
-  EXPECT_EQ(store.integerForKey("MaxBFly"), 1);
-}
-
 TEST_F(StoreTest, RemovesOnlyStaleTemporaryFiles) {
   // Stale after an hour: a minute past it is removed, a minute before it not.
   const std::string stale = dir_.Write("wingdrift/qvTest.plist.tmp-AAAAAA", "old");

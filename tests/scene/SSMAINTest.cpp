@@ -89,7 +89,7 @@ TEST_F(SceneDriver, MessagesAndBannerComeAndGoOnSceneTimeAtAnyFrameRate) {
   // next comes at 100 s. The banner slides in from above at 60 s, out at
   // 80 s, and in along the bottom at 110 s. Each phase ends at the first
   // frame past it, and a fade starts the frame after its phase.
-  const std::pair<double, float> fades[] = {{39.9, 0},    {40.5, 0.25f}, {42.5, 1},       {59.5, 1},
+  const std::pair<double, float> fades[] = {{39.9, 0},  {40.5, 0.25f}, {42.5, 1},     {59.5, 1},
                                             {61, 0.5f}, {62.5, 0},     {100.5, 0.25f}};
   for (const double dt : {1.0 / 60, 1.0 / 24}) {
     SCOPED_TRACE("step " + std::to_string(dt));
@@ -141,7 +141,7 @@ TEST_F(SceneDriver, PreviewNeverShowsTheOverlayNorDarkens) {
       EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
 }
 
-TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {
+TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
   Rig rig;
   ASSERT_TRUE(rig.Build(false, 256, 256, 2));
   rig.RunTo(1.0);
@@ -165,7 +165,7 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {
   EXPECT_TRUE(Near(rig.Pixel(128, 20), kBackground, 2));
 }
 
-// A missing file or no butterfly types are shown through the view.
+// A missing resource file, or no butterfly types, are checked through the view.
 TEST_F(SceneDriver, ATruncatedResourceFileOnlyClearsTheViewFrameAfterFrame) {
   Rig rig(TestResourcePack(8).substr(0, 1000));
   ASSERT_FALSE(rig.Build(false, 256, 256, 3, true));
