@@ -6,7 +6,8 @@ TEST(ScreenList, MainScreenAndTheScreenOfAWindow) {
   ScreenList list;
   EXPECT_EQ(list.Main(), nullptr);
   EXPECT_EQ(list.NumberForRect(ViewRect{0, 0, 10, 10}), -1);
-  list.screens = {ScreenInfo{0, 0, 0, 1920, 1080, false, ""}, ScreenInfo{1, 1920, 0, 1280, 1024, false, ""}};
+  list.screens = {ScreenInfo{0, 0, 0, 1920, 1080, false, ""},
+                  ScreenInfo{1, 1920, 0, 1280, 1024, false, ""}};
   EXPECT_EQ(list.Main()->number, 0) << "none primary: the first";
   list.screens[1].primary = true;
   EXPECT_EQ(list.Main()->number, 1);

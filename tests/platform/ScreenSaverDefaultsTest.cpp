@@ -1,12 +1,8 @@
 #include "platform/ScreenSaverDefaults.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,11 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/platform/CrashSettings.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -42,7 +35,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 std::string Plist(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body +
+         "\n</plist>\n";
 }
 
 int CountStartingWith(const std::string& folder, const std::string& prefix) {
@@ -70,12 +64,14 @@ class StoreTest : public ::testing::Test {
 TEST(ScreenSaverDefaults, PathFollowsTheUsersConfigFolder) {
   {
     ScopedEnv xdg("XDG_CONFIG_HOME", "/some/config/");
-    EXPECT_EQ(ScreenSaverDefaults::PathForModule("qvWingdrift"), "/some/config/wingdrift/qvWingdrift.plist");
+    EXPECT_EQ(ScreenSaverDefaults::PathForModule("qvWingdrift"),
+              "/some/config/wingdrift/qvWingdrift.plist");
   }
   ScopedEnv home("HOME", "/home/someone");
   for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/config"}) {
     ScopedEnv unset("XDG_CONFIG_HOME", xdg);
-    EXPECT_EQ(ScreenSaverDefaults::PathForModule("qvWingdrift"), "/home/someone/.config/wingdrift/qvWingdrift.plist")
+    EXPECT_EQ(ScreenSaverDefaults::PathForModule("qvWingdrift"),
+              "/home/someone/.config/wingdrift/qvWingdrift.plist")
         << (xdg ? xdg : "(unset)");
   }
 }
@@ -124,13 +120,11 @@ TEST_F(StoreTest, ConvertsBetweenKindsAsTheDefaultsDo) {
   } rows[] = {
       {"<string>42</string>", 42, true, "42"},
       {"<string>  -12abc</string>", -12, true, "  -12abc"},
-      {"<string>-1</string>", -1, true, "-1"},
       {"<string>-</string>", 0, false, "-"},
       {"<string>99999999999999999999999</string>", kMax, true, "99999999999999999999999"},
       {"<string>-9223372036854775808</string>", kMin, true, "-9223372036854775808"},
       {"<string>-99999999999999999999999</string>", kMin, true, "-99999999999999999999999"},
       {"<string>YES</string>", 0, true, "YES"},
-      {"<string>true</string>", 0, true, "true"},
       {"<string>no</string>", 0, false, "no"},
       {"<string>0007</string>", 7, true, "0007"},
       {"<string>-000</string>", 0, false, "-000"},
@@ -186,12 +180,14 @@ TEST_F(StoreTest, ReadsABinaryPropertyListAndKeepsACopyOfIt) {
   ASSERT_TRUE(store.KeepCopy(&second));
   EXPECT_NE(first, second);
   EXPECT_EQ(ReadFile(first), bytes);
-  EXPECT_EQ(fs::status(first).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(first).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(StoreTest, KeepsAnUnreadableFileAsideAndStartsEmpty) {
-  const std::string damaged[] = {Plist("<dict><key>MaxBFly</key><integer>3</integer>"),  // cut short
-                                 Plist("<array><string>not a dictionary</string></array>"), ""};
+  const std::string damaged[] = {
+      Plist("<dict><key>MaxBFly</key><integer>3</integer>"),  // cut short
+      Plist("<array><string>not a dictionary</string></array>"), ""};
   std::vector<std::string> copies;
   for (const std::string& bytes : damaged) {
     Put(bytes);
@@ -207,7 +203,8 @@ TEST_F(StoreTest, KeepsAnUnreadableFileAsideAndStartsEmpty) {
     EXPECT_TRUE(reread.damagedCopy().empty());
   }
   // Each damaged file has its own copy; none replaced an earlier one.
-  for (size_t i = 0; i < copies.size(); ++i) EXPECT_EQ(ReadFile(copies[i]), damaged[i]) << copies[i];
+  for (size_t i = 0; i < copies.size(); ++i)
+    EXPECT_EQ(ReadFile(copies[i]), damaged[i]) << copies[i];
   EXPECT_EQ(CountStartingWith(folder_, "qvTest.plist.damaged-"), 3);
 
   // Something that is not a file at all is moved aside too.
@@ -220,25 +217,13 @@ TEST_F(StoreTest, KeepsAnUnreadableFileAsideAndStartsEmpty) {
   EXPECT_TRUE(fs::is_regular_file(path_));
 }
 
-TEST(ScreenSaverDefaults, ReportsASaveThatCannotHappen) {
-  TempDir dir;
-  // The config folder is a file, so the store's folder cannot be made.
-  ScopedEnv xdg("XDG_CONFIG_HOME", dir.Write("config", "x").c_str());
-  ScreenSaverDefaults store("qvTest");
-  store.setInteger(1, "MaxBFly");
-  EXPECT_FALSE(store.synchronize());
-  EXPECT_FALSE(store.saveError().empty());
-  EXPECT_EQ(store.integerForKey("MaxBFly"), 1);
-}
-
 TEST_F(StoreTest, RemovesOnlyStaleTemporaryFiles) {
   // Stale after an hour: a minute past it is removed, a minute before it not.
   const std::string stale = dir_.Write("wingdrift/qvTest.plist.tmp-AAAAAA", "old");
   const std::string young = dir_.Write("wingdrift/qvTest.plist.tmp-BBBBBB", "new");
   const std::string other = dir_.Write("wingdrift/qvOther.plist.tmp-CCCCCC", "other");
   for (const auto& [file, age] : {std::pair{stale, 3660}, {young, 3540}, {other, 7200}}) {
-    const timespec times[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(age));
   }
   ScreenSaverDefaults store("qvTest");
   EXPECT_FALSE(fs::exists(stale));
@@ -246,10 +231,31 @@ TEST_F(StoreTest, RemovesOnlyStaleTemporaryFiles) {
   EXPECT_TRUE(fs::exists(other));
 }
 
+namespace {
+
+// The two sets of settings the crash test alternates between. Every key
+// differs between them, so a file mixing the two is detected, and the long
+// text makes a save span several pages.
+void ApplyCrashSettings(ScreenSaverDefaults& store, char set) {
+  store.setObject(std::string(1, set).c_str(), "Which");
+  store.setInteger(set == 'A' ? 1111 : -2222, "Counter");
+  store.setBool(set == 'B', "Flag");
+  store.setObject(std::string(20000, set).c_str(), "Text");
+}
+
+bool HoldsCrashSettings(const ScreenSaverDefaults& store, char set) {
+  return store.stringForKey("Which") == std::string(1, set) &&
+         store.integerForKey("Counter") == (set == 'A' ? 1111 : -2222) &&
+         store.boolForKey("Flag") == (set == 'B') &&
+         store.stringForKey("Text") == std::string(20000, set);
+}
+
+}  // namespace
+
 // A writer killed at any moment leaves the old or the new settings, whole.
 TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
   {
-    ScreenSaverDefaults store(kCrashModule);
+    ScreenSaverDefaults store("qvTest");
     ApplyCrashSettings(store, 'A');
     ASSERT_TRUE(store.synchronize());
   }
@@ -257,24 +263,24 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
   std::uniform_int_distribution<int> delayMicroseconds(0, 6000);
   int sawA = 0, sawB = 0;
   for (int kill = 0; kill < 200; ++kill) {
-    int pipeFds[2];
-    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    char program[] = SETTINGS_STORE_WRITER;
-    char* argv[] = {program, nullptr};
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    ASSERT_EQ(spawned, 0) << program;
-
-    // Wait for the writer's first save, then kill it somewhere in its loop.
-    pollfd ready{pipeFds[0], POLLIN, 0};
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      // Saves the two sets alternately until killed; tells the test after
+      // the first save, so that every kill lands inside the save loop.
+      ScreenSaverDefaults store("qvTest");
+      for (unsigned long i = 0;; ++i) {
+        ApplyCrashSettings(store, i % 2 ? 'B' : 'A');
+        if (!store.synchronize()) _exit(1);
+        if (i == 0 && write(ready[1], "+", 1) != 1) _exit(1);
+      }
+    }
+    close(ready[1]);
     char byte = 0;
-    const bool saved = poll(&ready, 1, 20000) == 1 && read(pipeFds[0], &byte, 1) == 1;
-    close(pipeFds[0]);
+    const bool saved = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
     if (saved) std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -282,7 +288,7 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
     ASSERT_TRUE(saved) << "the writer never saved (exit status " << status << ")";
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: status " << status;
 
-    ScreenSaverDefaults store(kCrashModule);
+    ScreenSaverDefaults store("qvTest");
     ASSERT_TRUE(store.damagedCopy().empty()) << "kill " << kill << " left a damaged store";
     const bool isA = HoldsCrashSettings(store, 'A'), isB = HoldsCrashSettings(store, 'B');
     ASSERT_TRUE(isA || isB) << "kill " << kill << " left a mixture";

@@ -1,7 +1,6 @@
 #include "tests/platform/XvfbTest.h"
 
 #include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <vector>
 
@@ -29,28 +28,14 @@ void XvfbTest::Paint(Display* display, Drawable drawable, int width, int height,
   std::vector<unsigned> pixels(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = rgb(x, y);
-  XImage* image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 24, ZPixmap, 0,
-                               reinterpret_cast<char*>(pixels.data()), width, height, 32, 0);
+  XImage* image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 24, ZPixmap,
+                               0, reinterpret_cast<char*>(pixels.data()), width, height, 32, 0);
   GC gc = XCreateGC(display, drawable, 0, nullptr);
   XPutImage(display, drawable, gc, image, 0, 0, 0, 0, width, height);
   XFreeGC(display, gc);
   image->data = nullptr;  // owned by `pixels`
   XDestroyImage(image);
   XSync(display, False);
-}
-
-void XvfbTest::AddMonitor(const char* name, int x, int width, bool primary) {
-  XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
-  m->name = XInternAtom(display_, name, False);
-  m->primary = primary ? True : False;
-  m->x = x;
-  m->width = width;
-  m->height = kHeight;
-  m->mwidth = width / 4;
-  m->mheight = kHeight / 4;
-  XRRSetMonitor(display_, DefaultRootWindow(display_), m);
-  XFree(m);
-  XSync(display_, False);
 }
 
 unsigned XvfbTest::PixelAt(Display* display, Drawable drawable, int x, int y) {

@@ -22,15 +22,9 @@ class XvfbTest : public ::testing::Test {
   // Another client of the same server (the owner of "foreign" windows),
   // closed with the fixture.
   Display* OpenClient();
-  // Paints a drawable of width x height (the root window by default) with
-  // `rgb(x, y)` (0xRRGGBB), through XPutImage.
+  // Paints a drawable of width x height with `rgb(x, y)` (0xRRGGBB).
   static void Paint(Display* display, Drawable drawable, int width, int height,
                     const std::function<unsigned(int x, int y)>& rgb);
-  void PaintRoot(const std::function<unsigned(int x, int y)>& rgb) {
-    Paint(display_, DefaultRootWindow(display_), kWidth, kHeight, rgb);
-  }
-  // Adds a RandR monitor without outputs (xrandr --setmonitor).
-  void AddMonitor(const char* name, int x, int width, bool primary);
   // The 0xRRGGBB value of one pixel of a drawable.
   static unsigned PixelAt(Display* display, Drawable drawable, int x, int y);
 

@@ -75,24 +75,12 @@ class Rig {
 ::testing::AssertionResult Near(const Rgb& a, const Rgb& b, int tolerance) {
   for (int i = 0; i < 3; ++i)
     if (std::abs(a[i] - b[i]) > tolerance)
-      return ::testing::AssertionFailure() << "(" << a[0] << ", " << a[1] << ", " << a[2] << ") is not ("
-                                           << b[0] << ", " << b[1] << ", " << b[2] << ")";
+      return ::testing::AssertionFailure() << ::testing::PrintToString(a) << " is not "
+                                           << ::testing::PrintToString(b);
   return ::testing::AssertionSuccess();
 }
 
-// Every test leaves the context as the other tests of this program expect.
-class SceneDriver : public GLTest {
- protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-  }
-  void TearDown() override {
-    glPopAttrib();
-    glClearColor(0, 0, 0, 0);
-    GLTest::TearDown();
-  }
-};
+using SceneDriver = GLTest;
 
 }  // namespace
 
@@ -101,7 +89,7 @@ TEST_F(SceneDriver, MessagesAndBannerComeAndGoOnSceneTimeAtAnyFrameRate) {
   // next comes at 100 s. The banner slides in from above at 60 s, out at
   // 80 s, and in along the bottom at 110 s. Each phase ends at the first
   // frame past it, and a fade starts the frame after its phase.
-  const std::pair<double, float> fades[] = {{39.9, 0},    {40.5, 0.25f}, {42.5, 1},       {59.5, 1},
+  const std::pair<double, float> fades[] = {{39.9, 0},  {40.5, 0.25f}, {42.5, 1},     {59.5, 1},
                                             {61, 0.5f}, {62.5, 0},     {100.5, 0.25f}};
   for (const double dt : {1.0 / 60, 1.0 / 24}) {
     SCOPED_TRACE("step " + std::to_string(dt));
@@ -149,14 +137,14 @@ TEST_F(SceneDriver, PreviewNeverShowsTheOverlayNorDarkens) {
   // No butterflies: every pixel is the undarkened background, the message's
   // band and the banner's edge included.
   for (int y : {5, 128, 140, 250})
-    for (int x : {2, 128, 250}) EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
+    for (int x : {2, 128, 250})
+      EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
 }
 
-TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {
+TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
   Rig rig;
   ASSERT_TRUE(rig.Build(false, 256, 256, 2));
   rig.RunTo(1.0);
-  const GLuint picture = rig.background.texID;
   const GLuint logo = rig.scene.textures[1].texID;
   ASSERT_TRUE(glIsTexture(logo));
   for (int round = 0; round < 2; ++round) {
@@ -167,7 +155,6 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {
     EXPECT_EQ(rig.scene.numTextures, 0);
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsTexture(logo));
-    EXPECT_TRUE(glIsTexture(picture)) << "the picture belongs to the record that created it";
   }
   // A cleaned-up scene draws nothing; and it can be built again.
   glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
@@ -178,29 +165,18 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndKeepsTheViewsPicture) {
   EXPECT_TRUE(Near(rig.Pixel(128, 20), kBackground, 2));
 }
 
-TEST_F(SceneDriver, FailedSetupOnlyClearsTheViewFrameAfterFrame) {
-  const struct {
-    const char* what;
-    std::string pack;
-    bool withTypes;
-  } rows[] = {{"no resource file", "", true},
-              {"no butterfly types", TestResourcePack(8), false},
-              {"truncated resource file", TestResourcePack(8).substr(0, 1000), true}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    Rig rig(row.pack);
-    if (row.pack.empty()) std::remove(rig.resourceFile.c_str());
-    if (!row.withTypes) std::remove(rig.dir.File("GOT-F.bfly").c_str());
-    ASSERT_FALSE(rig.Build(false, 256, 256, 3, true));
-    EXPECT_FALSE(rig.scene.ready);
-    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-    // Past the first banner and two messages; a matrix pushed and not popped
-    // would overflow its stack long before.
-    rig.RunTo(115.0, 0.1);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    for (int y : {5, 128, 250})
-      for (int x : {5, 128, 250}) EXPECT_TRUE(Near(rig.Pixel(x, y), kClear, 1)) << x << ", " << y;
-  }
+// A missing resource file, or no butterfly types, are checked through the view.
+TEST_F(SceneDriver, ATruncatedResourceFileOnlyClearsTheViewFrameAfterFrame) {
+  Rig rig(TestResourcePack(8).substr(0, 1000));
+  ASSERT_FALSE(rig.Build(false, 256, 256, 3, true));
+  EXPECT_FALSE(rig.scene.ready);
+  glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+  // Past the first banner and two messages; a matrix pushed and not popped
+  // would overflow its stack long before.
+  rig.RunTo(115.0, 0.1);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  for (int y : {5, 128, 250})
+    for (int x : {5, 128, 250}) EXPECT_TRUE(Near(rig.Pixel(x, y), kClear, 1)) << x << ", " << y;
 }
 
 TEST_F(SceneDriver, MissingResourceImagesAreSkipped) {

@@ -38,7 +38,8 @@ using Rgb = std::array<int, 3>;
 
 // The frame drawn last, read back.
 struct Image {
-  std::vector<uint8_t> rgba = std::vector<uint8_t>(size_t{kWidth} * kHeight * 4);  // bottom row first
+  std::vector<uint8_t> rgba =
+      std::vector<uint8_t>(size_t{kWidth} * kHeight * 4);  // bottom row first
   Image() {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -73,7 +74,8 @@ class SceneRun {
     ViewGLInit(kWidth, kHeight);
     built = scene.Setup(preview, kWidth, kHeight, &settings, content.resourceFile.c_str());
     const std::string picture = scratch.File("background.png");
-    built = built && WriteTestPicture(picture, 641, 480) && loadPicFile(picture.c_str(), &background, 0);
+    built = built && WriteTestPicture(picture, 641, 480) &&
+            loadPicFile(picture.c_str(), &background, 0);
     scene.bgTexID = background.texID;
     ViewGLInit(kWidth, kHeight, &scene);
   }
@@ -124,24 +126,30 @@ class SceneFrames : public ::testing::Test {
   }
 };
 
-// Whether `bfly` flies deeper than `depth` with the middle of its shadow at
-// least 30 pixels inside the view, and where that is, in pixels. The light
-// shines along z, so the shadow lies straight behind the butterfly on the
-// plane z = -40.5.
-bool DeepShadowInView(const ONEBFLY& bfly, float depth, double* sx, double* sy) {
-  if (bfly.action == ONEBFLY::kWaiting || !(bfly.position.z < depth)) return false;
+// Where, in pixels, the shadows of the butterflies flying deeper than
+// `depth` fall, for those whose shadow's middle lies at least 30 pixels
+// inside the view. The light shines along z, so the shadow lies straight
+// behind the butterfly on the plane z = -40.5.
+std::vector<std::array<int, 2>> DeepShadowsInView(const AQUARIUM& a, float depth) {
   // The view's camera and projection.
   const double f = 1.0 / std::tan(22.5 * kPi / 180.0);
   const double aspect = static_cast<float>(kWidth) / static_cast<float>(kHeight);
   const double distance = 60.0 + 40.5;
-  *sx = (bfly.position.x * f / aspect / distance + 1) * 0.5 * kWidth;
-  *sy = (bfly.position.y * f / distance + 1) * 0.5 * kHeight;
-  return *sx >= 30 && *sy >= 30 && *sx <= kWidth - 30 && *sy <= kHeight - 30;
+  std::vector<std::array<int, 2>> shadows;
+  for (int64_t i = 0; i < a.numBFlys; ++i) {
+    const ONEBFLY& bfly = a.bflys[i];
+    if (bfly.action == ONEBFLY::kWaiting || !(bfly.position.z < depth)) continue;
+    const double sx = (bfly.position.x * f / aspect / distance + 1) * 0.5 * kWidth;
+    const double sy = (bfly.position.y * f / distance + 1) * 0.5 * kHeight;
+    if (sx >= 30 && sy >= 30 && sx <= kWidth - 30 && sy <= kHeight - 30)
+      shadows.push_back({static_cast<int>(sx), static_cast<int>(sy)});
+  }
+  return shadows;
 }
 
 }  // namespace
 
-TEST_F(SceneFrames, BackgroundFillsTheViewTheRightWayUp) {
+TEST_F(SceneFrames, ThePictureFillsTheViewAndTheMessageDarkensIt) {
   SceneRun run(false, true);
   ASSERT_TRUE(run.built);
   const Image first = run.RunTo(kStep);
@@ -155,32 +163,27 @@ TEST_F(SceneFrames, BackgroundFillsTheViewTheRightWayUp) {
   for (int gy = 0; gy < 48; ++gy)
     for (int gx = 0; gx < 64; ++gx) {
       const double u = (gx + 0.5) / 64, v = (gy + 0.5) / 48;
-      if (std::abs(u - 0.5) < 0.02 || std::abs(v - 0.125) < 0.02 || std::abs(v - 0.5625) < 0.02) continue;
+      if (std::abs(u - 0.5) < 0.02 || std::abs(v - 0.125) < 0.02 || std::abs(v - 0.5625) < 0.02)
+        continue;
       const auto c = TestPictureColour(u, v);
       const int x = static_cast<int>(u * kWidth), y = static_cast<int>((1 - v) * kHeight);
       ++checked;
       if (Near(first.At(x, y), {c[0], c[1], c[2]}, 3)) ++matching;
     }
   EXPECT_GT(matching, checked * 98 / 100) << matching << " of " << checked;
-}
 
-TEST_F(SceneFrames, TheMessageShowsOverADarkenedScene) {
   // At 50 s the message is at full strength: the picture, the shadows and
   // the butterflies are all black, and the message's band shows its image.
-  SceneRun run(false, true);
-  ASSERT_TRUE(run.built);
   const Image message = run.RunTo(50.0);
   message.Save("scene_message_full_50s.png");
   ASSERT_EQ(run.scene.messageFade, 1.0f);
   int black = 0, all = 0, band = 0;
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x) {
-      const bool inBand = y >= 352 && y < 416;
-      if (y >= 350 && y < 418 && !inBand) continue;
       const bool dark = Brightness(message.At(x, y)) <= 6;
-      if (inBand) {
+      if (y >= 352 && y < 416) {
         band += dark ? 0 : 1;
-      } else {
+      } else if (y < 350 || y >= 418) {
         ++all;
         black += dark ? 1 : 0;
       }
@@ -195,34 +198,26 @@ TEST_F(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
   constexpr float kDeep = -30.0f;
   auto withShadows = std::make_unique<SceneRun>(true, true);
   ASSERT_TRUE(withShadows->built);
+  const AQUARIUM& a = *withShadows->scene.aquarium;
   // The frame after one that had a deep butterfly is drawn in full, and
   // kept if it still has one.
-  auto deepInView = [&] {
-    const AQUARIUM& a = *withShadows->scene.aquarium;
-    double sx = 0, sy = 0;
-    for (int64_t i = 0; i < a.numBFlys; ++i)
-      if (DeepShadowInView(a.bflys[i], kDeep, &sx, &sy)) return true;
-    return false;
-  };
   bool found = false;
   while (withShadows->scene.elapsed < 120.0 && !found) {
-    const bool full = deepInView();
+    const bool full = !DeepShadowsInView(a, kDeep).empty();
     withShadows->Frame(full);
-    found = full && deepInView();
+    found = full && !DeepShadowsInView(a, kDeep).empty();
   }
   ASSERT_TRUE(found) << "no butterfly flew deeper than z = " << kDeep << " in view";
   const Image shaded;
-  const int deepFrame = withShadows->frames;
 
   // The same scene without shadows, after it and seeded alike.
   auto without = std::make_unique<SceneRun>(true, false);
   ASSERT_TRUE(without->built);
-  const Image plain = without->RunToFrame(deepFrame);
+  const Image plain = without->RunToFrame(withShadows->frames);
   shaded.Save("scene_shadows_on.png");
   plain.Save("scene_shadows_off.png");
 
   // The shadow pass draws no random numbers: both flocks flew alike.
-  const AQUARIUM& a = *withShadows->scene.aquarium;
   const AQUARIUM& b = *without->scene.aquarium;
   for (int64_t i = 0; i < a.numBFlys; ++i) {
     ASSERT_EQ(a.bflys[i].position.x, b.bflys[i].position.x) << i;
@@ -230,20 +225,17 @@ TEST_F(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
   }
 
   // Shadows only ever darken, and darken the picture where the shadow of
-  // each deep butterfly falls on it (the light shines along z).
+  // each deep butterfly falls on it.
   int lighter = 0;
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x)
       if (Brightness(shaded.At(x, y)) > Brightness(plain.At(x, y)) + 6) ++lighter;
   EXPECT_LT(lighter, kWidth * kHeight / 1000);
-  for (int64_t i = 0; i < a.numBFlys; ++i) {
-    double sx = 0, sy = 0;
-    if (!DeepShadowInView(a.bflys[i], kDeep, &sx, &sy)) continue;
+  for (const auto& [sx, sy] : DeepShadowsInView(a, kDeep)) {
     int darker = 0;
-    for (int y = static_cast<int>(sy) - 30; y < static_cast<int>(sy) + 30; ++y)
-      for (int x = static_cast<int>(sx) - 30; x < static_cast<int>(sx) + 30; ++x)
+    for (int y = sy - 30; y < sy + 30; ++y)
+      for (int x = sx - 30; x < sx + 30; ++x)
         darker += Brightness(shaded.At(x, y)) + 15 < Brightness(plain.At(x, y)) ? 1 : 0;
-    EXPECT_GT(darker, 20) << "butterfly " << i << " at z " << a.bflys[i].position.z << ", shadow at " << sx
-                          << ", " << sy;
+    EXPECT_GT(darker, 20) << "the shadow at " << sx << ", " << sy;
   }
 }

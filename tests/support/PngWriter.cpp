@@ -4,8 +4,10 @@
 
 #include <filesystem>
 
-bool WriteFramePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {
-  if (width <= 0 || height <= 0 || rgba.size() != static_cast<size_t>(width) * height * 4) return false;
+bool WriteFramePng(const std::string& path, const std::vector<uint8_t>& rgba, int width,
+                   int height) {
+  if (width <= 0 || height <= 0 || rgba.size() != static_cast<size_t>(width) * height * 4)
+    return false;
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);

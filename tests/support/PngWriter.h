@@ -9,4 +9,5 @@
 // channel is left out, as a screen shows only the colour. Creates the
 // missing folders of the path. False when the sizes disagree or the file
 // cannot be written.
-bool WriteFramePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
+bool WriteFramePng(const std::string& path, const std::vector<uint8_t>& rgba, int width,
+                   int height);

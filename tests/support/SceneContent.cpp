@@ -32,29 +32,19 @@ std::array<uint8_t, 3> Rgb(int r, int g, int b) {
   return {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
 }
 
-bool HasButterflyType(const std::string& folder) {
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-    if (entry.path().extension() == ".bfly") return true;  // not ".bfly" alone: a hidden file
-  return false;
-}
-
 }  // namespace
 
 std::string TestResourcePack(int lumps) {
-  std::vector<LumpSpec> specs;
-  auto add = [&](std::string bytes) {
-    if (static_cast<int>(specs.size()) >= lumps) return;
-    LumpSpec lump;
-    lump.bytes = std::move(bytes);
-    specs.push_back(std::move(lump));
-  };
-  add(Image(8, 8, [](int, int) { return Rgb(128, 128, 128); }));
-  add(Image(256, 32, [](int x, int y) { return Rgb(x, 64 + 4 * y, 40); }));
-  add(Image(256, 64, [](int, int) { return Rgb(150, 60, 190); }));
-  add(Image(256, 128, [](int, int) { return Rgb(30, 160, 160); }));
+  std::vector<std::string> images = {
+      Image(8, 8, [](int, int) { return Rgb(128, 128, 128); }),
+      Image(256, 32, [](int x, int y) { return Rgb(x, 64 + 4 * y, 40); }),
+      Image(256, 64, [](int, int) { return Rgb(150, 60, 190); }),
+      Image(256, 128, [](int, int) { return Rgb(30, 160, 160); })};
   for (int slot = 4; slot < 8; ++slot)
-    add(Image(512, 32, [slot](int x, int y) { return Rgb(x / 2, 60 * (slot - 3), 255 - 4 * y); }));
+    images.push_back(
+        Image(512, 32, [slot](int x, int y) { return Rgb(x / 2, 60 * (slot - 3), 255 - 4 * y); }));
+  std::vector<LumpSpec> specs(std::min(lumps, 8));
+  for (size_t i = 0; i < specs.size(); ++i) specs[i].bytes = images[i];
   return MakeResFile(specs);
 }
 
@@ -62,7 +52,10 @@ SceneContent FindSceneContent(const std::string& binaryDir, const std::string& s
   SceneContent content;
   const std::string data = binaryDir + "/data/";
   std::error_code ec;
-  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && HasButterflyType(data)) {
+  bool hasType = false;  // a ".bfly" file; not ".bfly" alone: a hidden file
+  for (const auto& entry : std::filesystem::directory_iterator(data, ec))
+    hasType = hasType || entry.path().extension() == ".bfly";
+  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && hasType) {
     content.resourceFile = data + "qorvane.vessimots";
     content.typeFolder = data;
     content.shipped = true;
@@ -113,7 +106,7 @@ bool WriteTestPicture(const std::string& path, int width, int height) {
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const auto c = TestPictureColour((x + 0.5) / width, (y + 0.5) / height);
-      std::copy(c.begin(), c.end(), pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3);
+      std::copy(c.begin(), c.end(), pixels + static_cast<size_t>(y) * stride + x * 3);
     }
   const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(pixbuf);

@@ -21,7 +21,8 @@ bool XvfbServer::Start(int width, int height, int depth, double timeoutSeconds) 
     error_ = "pipe failed";
     return false;
   }
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+  const std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
@@ -34,8 +35,8 @@ bool XvfbServer::Start(int width, int height, int depth, double timeoutSeconds) 
     setpgid(0, 0);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() == parent)
-      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
-             static_cast<char*>(nullptr));
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+             "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
