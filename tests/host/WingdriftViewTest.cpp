@@ -99,6 +99,8 @@ class ViewTest : public GLTest {
     host_.resourceFolder = kBuildData;
     host_.seed = 7;
     host_.desktop = &desktop_;
+    desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
+    Store();
   }
 
   // Stores the settings of a first run with two butterflies, `edit` applied.
@@ -149,8 +151,6 @@ class ViewTest : public GLTest {
 
 TEST_F(ViewTest, FrameStepRules) {
   // Steps measured from time 0, so that 0.01 is exactly 0.01.
-  Store();
-  desktop_.image = TwoBands(640, 480, 0xC04040, 0x4040C0);
   auto view = MakeView();
   view->startAnimation();
   EXPECT_EQ(flushes_, 1);  // the black start
@@ -223,7 +223,6 @@ TEST_F(ViewTest, CaptureSizeAtEachDetail) {
 TEST_F(ViewTest, BlackOrMissingCaptureFallsBackToThePictureFile) {
   TempDir pictures;
   ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 300, 100));
-  Store();
   desktop_.image = TwoBands(800, 600, 0x000000, 0x000000);
   host_.desktopPicture = [&](int) { return pictures.File("desk.png"); };
   auto view = MakeView();
@@ -380,8 +379,6 @@ TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
 }
 
 TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
-  Store();
-  desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
   auto view = MakeView();
   Draw(*view);
   const unsigned name = view->DeskTex.texID;
