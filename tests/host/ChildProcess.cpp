@@ -31,7 +31,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Env& env) {
   pid_ = fork();
   if (pid_ != 0) return pid_ > 0;
   for (const auto& [name, value] : env) {
-    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    if (value) setenv(name.c_str(), value->c_str(), 1);
+    if (!value) unsetenv(name.c_str());
   }
   const int in = open("/dev/null", O_RDONLY);
   const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

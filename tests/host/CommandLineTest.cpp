@@ -153,8 +153,9 @@ TEST(CommandLine, XScreenSaverSettingsPageMatchesTheParserAndTheStoredDefaults) 
     std::map<std::string, std::string> a;
     const std::string attrs = (*e)[2];
     for (auto m = std::sregex_iterator(attrs.begin(), attrs.end(), attribute);
-         m != std::sregex_iterator(); ++m)
+         m != std::sregex_iterator(); ++m) {
       a[(*m)[1]] = (*m)[2];
+    }
     const std::string kind = (*e)[1];
     SCOPED_TRACE(kind + " " + a["id"]);
     ++controls;

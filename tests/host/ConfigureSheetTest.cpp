@@ -192,8 +192,9 @@ TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues
 
   ScreenSaverDefaults store(kSettingsModuleName);
   std::map<std::string, std::string> saved;
-  for (const std::string& key : store.keys())
+  for (const std::string& key : store.keys()) {
     saved[key] = store.stringForKey(key.c_str()).value_or("?");
+  }
   EXPECT_EQ(saved,
             (std::map<std::string, std::string>{{"version", "1.1"},
                                                 {"MainMonitorOnly", "1"},

@@ -276,7 +276,6 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   const std::pair<std::string, std::string> cases[] = {
       {"http://127.0.0.1:" + std::to_string(ClosedPort()), kConnectErrorText},  // nothing listening
       {Base("404"), kConnectErrorText},
-      {Base("500"), kConnectErrorText},
       {Base("html"), kConnectErrorText},
       {Base("binary"), kConnectErrorText},   // a binary property list
       {Base("numbers"), kConnectErrorText},  // an array of numbers
