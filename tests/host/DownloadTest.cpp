@@ -30,7 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string& kData = kBuildData;
 const std::string kTool = WINGDRIFT_BINARY_DIR "/tools/bflytool/bflytool";
 const std::string kProgram = WINGDRIFT_BINARY_DIR "/host/wingdrift";
 const std::string kServerScript = WINGDRIFT_SOURCE_DIR "/tests/host/catalogue_server.py";
@@ -61,8 +60,8 @@ class DownloadTest : public ::testing::Test {
     magenta.colours = {{{255, 0, 255}}};
     const std::string built = root_->Write("Magenta.bfly", ButterflyFile(magenta));
     ChildProcess tool;
-    ASSERT_EQ(tool.Run({kTool, "catalogue", root_->File("site"), kData + "Monarch.bfly",
-                        kData + "Peacock.bfly", kData + "RedAdmiral.bfly", built},
+    ASSERT_EQ(tool.Run({kTool, "catalogue", root_->File("site"), kBuildData + "Monarch.bfly",
+                        kBuildData + "Peacock.bfly", kBuildData + "RedAdmiral.bfly", built},
                        {}, 120),
               0)
         << tool.Stderr();
@@ -94,7 +93,7 @@ class DownloadTest : public ::testing::Test {
 // preview's container is), and what the sheet would show.
 struct Sheet {
   Sheet(const std::string& server, const std::string& folder) {
-    CopyCString(aquarium.bflyPath, kData.c_str());
+    CopyCString(aquarium.bflyPath, kBuildData.c_str());
     CopyCString(aquarium.bflyPath2, (folder + "/").c_str());
     aquarium.BuildBFlyList();
     d.server = server;
@@ -125,7 +124,7 @@ void RunUntilEnded(ButterflyDownloads* d) {
 
 TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
   TempDir installed;
-  fs::copy_file(kData + "Monarch.bfly", installed.File("Monarch.bfly"));
+  fs::copy_file(kBuildData + "Monarch.bfly", installed.File("Monarch.bfly"));
   ButterflySpec longName;
   longName.name = kLong39;
   installed.Write("Long.bfly", ButterflyFile(longName));
@@ -266,8 +265,8 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   const std::string folder = home.File("types");
   fs::create_directories(folder);
   // An older type under the name the downloads would take.
-  fs::copy_file(kData + "GOT-F.bfly", folder + "/Monarch.bfly");
-  fs::copy_file(kData + "Peacock.bfly", folder + "/Peacock.bfly");
+  fs::copy_file(kBuildData + "GOT-F.bfly", folder + "/Monarch.bfly");
+  fs::copy_file(kBuildData + "Peacock.bfly", folder + "/Peacock.bfly");
   const auto before = Snapshot(folder);
 
   // The catalogue's failures (bflytool list) say no more than the sheet
@@ -318,7 +317,7 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   EXPECT_EQ(download.Run({kTool, "download", Base("ok"), "Red Admiral", "--into", folder}, {}, 60),
             0)
       << download.Stderr();
-  EXPECT_EQ(ReadFile(folder + "/RedAdmiral.bfly"), ReadFile(kData + "RedAdmiral.bfly"));
+  EXPECT_EQ(ReadFile(folder + "/RedAdmiral.bfly"), ReadFile(kBuildData + "RedAdmiral.bfly"));
 
   // The gallery links each type and its picture.
   const std::string gallery = ReadFile(root_->File("site/index.html"));
