@@ -8,25 +8,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+
+#include "tests/host/HostTestSupport.h"
 
 double MonotonicSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-}  // namespace
 
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) {
@@ -79,8 +68,8 @@ void ChildProcess::Signal(int signal) {
   if (pid_ > 0) kill(pid_, signal);
 }
 
-std::string ChildProcess::Stdout() const { return ReadAll(dir_.File("stdout")); }
-std::string ChildProcess::Stderr() const { return ReadAll(dir_.File("stderr")); }
+std::string ChildProcess::Stdout() const { return ReadFile(dir_.File("stdout")); }
+std::string ChildProcess::Stderr() const { return ReadFile(dir_.File("stderr")); }
 
 int ChildProcess::Run(const std::vector<std::string>& argv, const Env& env, double seconds) {
   if (!Start(argv, env)) return -1;

@@ -1,14 +1,12 @@
 // The configuration sheet through its real GTK widgets on a private Xvfb,
 // driven as the user drives it (clicks, typed text, chosen items), with the
 // view drawing offscreen and the settings in a store of the test's own.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <memory>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "platform/ManualClock.h"
 #include "platform/OffscreenWindow.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/support/GLTest.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -40,13 +39,6 @@ class AnsweringPanel final : public FolderPanel {
   std::vector<std::string> titles;
   std::vector<std::string> starts;
 };
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void Pump() {
   while (gtk_events_pending()) gtk_main_iteration();
@@ -110,30 +102,25 @@ class ConfigureSheetTest : public GLTest {
   void SetUp() override {
     GLTest::SetUp();
     if (!gtkReady_) GTEST_SKIP() << "no Xvfb for GTK";
-    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
-    if (!std::filesystem::exists(data_ + "Wingdrift.ui") ||
-        !std::filesystem::exists(data_ + kResourceFileName)) {
-      GTEST_SKIP() << "the build has not generated its data in " << data_;
+    if (!HaveBuildData() || !std::filesystem::exists(kBuildData + "Wingdrift.ui")) {
+      GTEST_SKIP() << "the build has not generated its data in " << kBuildData;
     }
     host_.clock = &clock_;
-    host_.resourceFolder = data_;
+    host_.resourceFolder = kBuildData;
     host_.seed = 3;
     // Stored settings of the current version, with a type of the user's.
-    ScreenSaverDefaults store(kSettingsModuleName);
-    SETTINGS record;
-    bool mainOnly = false;
-    LoadSettings(&record, &mainOnly, data_.c_str(), store);
-    store.setObject("Stored.bfly", "SelectedBFly");
-    store.setInteger(2, "BGType");
-    store.setObject(pictures_.path().c_str(), "BGPath");
-    ASSERT_TRUE(store.synchronize());
-    storePath_ = store.path();
+    ASSERT_TRUE(StoreSettings([&](ScreenSaverDefaults& store) {
+      store.setObject("Stored.bfly", "SelectedBFly");
+      store.setInteger(2, "BGType");
+      store.setObject(pictures_.path().c_str(), "BGPath");
+    }));
   }
+  static std::string StorePath() { return ScreenSaverDefaults::PathForModule(kSettingsModuleName); }
 
   std::unique_ptr<WingdriftView> MakeView() {
     auto view = std::make_unique<WingdriftView>(
-        ViewRect{0, 0, kWidth, kHeight}, true,
-        std::make_unique<OffscreenWindow>(&Context(), [] {}), host_);
+        ViewRect{0, 0, kWidth, kHeight}, true, std::make_unique<OffscreenWindow>(&Context(), [] {}),
+        host_);
     view->onSheetEnded = [this](bool saved) { ended_.push_back(saved); };
     return view;
   }
@@ -145,13 +132,11 @@ class ConfigureSheetTest : public GLTest {
   TempDir pictures_;
   ManualClock clock_{0.0};
   WingdriftHost host_;
-  std::string data_;
-  std::string storePath_;
   std::vector<bool> ended_;
 };
 
 TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndDefaultsThenCancelStoresNothing) {
-  const std::string before = ReadFile(storePath_);
+  const std::string before = ReadFile(StorePath());
   auto view = MakeView();
   ASSERT_NE(view->configureSheet(), nullptr);
   EXPECT_EQ(Items(view->oBFlyType), 0);
@@ -165,14 +150,15 @@ TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndDefaultsThenCan
   EXPECT_FALSE(Sensitive(view->oBGPath));
   Click(FindById(view->configureSheetWindow, "cancel"));
   EXPECT_EQ(ended_, std::vector<bool>{false});
-  EXPECT_EQ(ReadFile(storePath_), before);
+  EXPECT_EQ(ReadFile(StorePath()), before);
 
   // Saved before the first frame: the stored type stays.
   view = MakeView();
   ASSERT_NE(view->configureSheet(), nullptr);
   Click(view->oSave);
   EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
-  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""), "Stored.bfly");
+  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""),
+            "Stored.bfly");
 }
 
 TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
@@ -205,21 +191,25 @@ TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues
   Click(view->oSave);
 
   ScreenSaverDefaults store(kSettingsModuleName);
-  const std::vector<std::string> keys = store.keys();
-  EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()),
-            (std::set<std::string>{"version", "MainMonitorOnly", "SelectedBFly", "BFlySize", "FlySpeed", "MaxBFly",
-                                   "MixBFly", "WantShadow", "BGType", "BGPath", "BGRes"}));
-  EXPECT_EQ(store.stringForKey("SelectedBFly").value_or(""), aquarium.bflyList[1].fileName);
-  EXPECT_FALSE(store.boolForKey("WantShadow"));
-  EXPECT_TRUE(store.boolForKey("MainMonitorOnly"));
-  EXPECT_EQ(store.stringForKey("BGPath").value_or(""), pictures_.path());
-  for (const auto& [name, value] :
-       {std::pair{"MaxBFly", 25}, {"BFlySize", 150}, {"FlySpeed", 120}, {"MixBFly", 1}, {"BGType", 2}, {"BGRes", 2}}) {
-    EXPECT_EQ(store.integerForKey(name), value) << name;
+  std::map<std::string, std::string> saved;
+  for (const std::string& key : store.keys()) {
+    saved[key] = store.stringForKey(key.c_str()).value_or("?");
   }
+  EXPECT_EQ(saved,
+            (std::map<std::string, std::string>{{"version", "1.1"},
+                                                {"MainMonitorOnly", "1"},
+                                                {"WantShadow", "0"},
+                                                {"SelectedBFly", aquarium.bflyList[1].fileName},
+                                                {"BFlySize", "150"},
+                                                {"FlySpeed", "120"},
+                                                {"MaxBFly", "25"},
+                                                {"MixBFly", "1"},
+                                                {"BGType", "2"},
+                                                {"BGPath", pictures_.path()},
+                                                {"BGRes", "2"}}));
   SETTINGS next;
   bool mainOnly = false;
-  LoadSettings(&next, &mainOnly, data_.c_str(), store);
+  LoadSettings(&next, &mainOnly, "", store);
   EXPECT_EQ(next.MAX_BFLY, 10) << "the next start limits the number";
 }
 

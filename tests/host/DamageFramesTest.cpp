@@ -15,18 +15,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
-#include "platform/ManualClock.h"
 #include "platform/GLDriverPin.h"
+#include "platform/ManualClock.h"
 #include "platform/OffscreenGL.h"
 #include "platform/OffscreenWindow.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -64,7 +64,9 @@ uint64_t Hash(const Frame& f) {
   uint64_t h = 1469598103934665603ull ^ uint64_t(f.width) << 20 ^ f.height;
   for (int y = 0; y < f.height; ++y) {
     for (int x = 0; x < f.width; ++x) {
-      for (int c = 0; c < 3 && !panel.Contains(x, y); ++c) h = (h ^ f.At(x, y)[c]) * 1099511628211ull;
+      for (int c = 0; c < 3 && !panel.Contains(x, y); ++c) {
+        h = (h ^ f.At(x, y)[c]) * 1099511628211ull;
+      }
     }
   }
   return h;
@@ -75,7 +77,9 @@ uint64_t Hash(const Frame& f) {
 unsigned GradientTexture() {
   std::vector<uint8_t> pixels;
   for (int y = 0; y < 256; ++y) {
-    for (int x = 0; x < 256; ++x) pixels.insert(pixels.end(), {uint8_t(x), uint8_t(y), uint8_t((x + y) / 2), 255});
+    for (int x = 0; x < 256; ++x) {
+      pixels.insert(pixels.end(), {uint8_t(x), uint8_t(y), uint8_t((x + y) / 2), 255});
+    }
   }
   unsigned name = 0;
   glGenTextures(1, &name);
@@ -88,16 +92,8 @@ unsigned GradientTexture() {
 class DamageFramesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
-    if (!std::filesystem::exists(data_ + kResourceFileName)) {
-      GTEST_SKIP() << "the build has not generated its data in " << data_;
-    }
-    ScreenSaverDefaults store(kSettingsModuleName);
-    SETTINGS record;
-    bool mainOnly = false;
-    LoadSettings(&record, &mainOnly, data_.c_str(), store);
-    store.setInteger(10, "MaxBFly");
-    ASSERT_TRUE(store.synchronize());
+    if (!HaveBuildData()) GTEST_SKIP() << "the build has not generated " << kBuildData;
+    ASSERT_TRUE(StoreSettings([](ScreenSaverDefaults& store) { store.setInteger(10, "MaxBFly"); }));
   }
 
   // One run; `onFrame` sees the view after every drawn frame. `whole`: every
@@ -110,7 +106,7 @@ class DamageFramesTest : public ::testing::Test {
     ManualClock clock(0.0);
     WingdriftHost host;
     host.clock = &clock;
-    host.resourceFolder = data_;
+    host.resourceFolder = kBuildData;
     host.seed = 11;
     host.showFps = true;
     unsigned background = 0;
@@ -129,8 +125,9 @@ class DamageFramesTest : public ::testing::Test {
         clock.now = i * kStep;
         if (whole) view.setNeedsDisplay();
         view.animateOneFrame();
-        onFrame(i, view, ReadView(gl, static_cast<int>(view.Scrn.width),
-                                  static_cast<int>(view.Scrn.height)));
+        onFrame(
+            i, view,
+            ReadView(gl, static_cast<int>(view.Scrn.width), static_cast<int>(view.Scrn.height)));
       }
     }
     glDeleteTextures(1, &background);
@@ -138,7 +135,6 @@ class DamageFramesTest : public ::testing::Test {
 
   TempDir config_;
   ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
-  std::string data_;
 };
 
 TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
@@ -150,8 +146,8 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
     partial += !view.frameDamage.full();
     for (int y = 0; f.width == last.width && f.height == last.height && y < f.height; ++y) {
       for (int x = 0; x < f.width; ++x) {
-        if (!std::equal(f.At(x, y), f.At(x, y) + 3, last.At(x, y)) && !view.frameDamage.Contains(x, y) &&
-            ++outside <= 5) {
+        if (!std::equal(f.At(x, y), f.At(x, y) + 3, last.At(x, y)) &&
+            !view.frameDamage.Contains(x, y) && ++outside <= 5) {
           ADD_FAILURE() << "frame " << i << " (" << i * kStep << " s): pixel (" << x << ", " << y
                         << ") changed outside the damage";
         }
@@ -180,7 +176,8 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
     if (buffers == 1) {
       EXPECT_EQ(repainted, partial) << "the kept buffer lets every partial frame repaint in part";
     } else {
-      EXPECT_GT(repainted, kFrames / 2) << "the damage of three frames together is more often most of the view";
+      EXPECT_GT(repainted, kFrames / 2)
+          << "the damage of three frames together is more often most of the view";
     }
   }
 }

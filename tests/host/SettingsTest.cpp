@@ -1,16 +1,15 @@
-#include "host/Settings.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iterator>
+#include <map>
 #include <string>
+#include <variant>
 
+#include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "util/CString.h"
@@ -24,10 +23,10 @@ constexpr const char* kResources = "/opt/wingdrift/resources/";
 // The user's butterfly folder under XDG_DATA_HOME; not created by loading.
 constexpr const char* kUserTypes = "/xdg/data/wingdrift/butterflies";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+// What a first run stores and puts in the record, as text; BGPath aside.
+const std::pair<const char*, const char*> kFirstRun[] = {
+    {"MainMonitorOnly", "0"}, {"BFlySize", "70"},  {"FlySpeed", "75"}, {"MaxBFly", "8"},
+    {"MixBFly", "0"},         {"WantShadow", "1"}, {"BGType", "0"},    {"BGRes", "1"}};
 
 // A record none of whose values is a default.
 SETTINGS Scribbled() {
@@ -63,37 +62,28 @@ class SettingsStoreTest : public ::testing::Test {
     return Load(store);
   }
 
-  // A fresh store of the current version, then `edit` on it.
-  void StoreCurrent(const std::function<void(ScreenSaverDefaults&)>& edit) {
-    fs::remove(StorePath());
-    ScreenSaverDefaults store(kSettingsModuleName);
-    SETTINGS s;
-    bool mainOnly = false;
-    LoadSettings(&s, &mainOnly, kResources, store);
-    edit(store);
-    ASSERT_TRUE(store.synchronize());
+  // The loaded record's value for a store key, as text.
+  std::string Field(const std::string& key) const {
+    if (key == "BGPath") return s_.BGPath;
+    const std::map<std::string, int64_t> values = {
+        {"MainMonitorOnly", mainOnly_}, {"BFlySize", s_.LBFLYSIZE}, {"FlySpeed", s_.LFLYSPEED},
+        {"MaxBFly", s_.MAX_BFLY},       {"MixBFly", s_.MIXBFLY},    {"WantShadow", s_.WANTSHADOW},
+        {"BGType", s_.BGTYPE},          {"BGRes", s_.BGRES}};
+    return std::to_string(values.at(key));
   }
 
   void ExpectFirstRunRecord() {
-    EXPECT_EQ(std::vector<int64_t>({mainOnly_, s_.LBFLYSIZE, s_.LFLYSPEED, s_.MAX_BFLY, s_.MIXBFLY, s_.WANTSHADOW,
-                                    s_.BGTYPE, s_.BGRES}),
-              std::vector<int64_t>({false, 70, 75, 8, 0, true, 0, 1}));
-    EXPECT_EQ(std::string(s_.BGPath), Pictures());
+    for (const auto& [key, value] : kFirstRun) EXPECT_EQ(Field(key), value) << key;
+    EXPECT_EQ(Field("BGPath"), Pictures());
     EXPECT_STREQ(s_.BFlyPath, kResources);
     EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
   }
   void ExpectFirstRunStore() {
     ScreenSaverDefaults store(kSettingsModuleName);
+    for (const auto& [key, value] : kFirstRun) EXPECT_EQ(store.stringForKey(key), value) << key;
     EXPECT_EQ(store.stringForKey("version"), "1.1");
     EXPECT_EQ(store.stringForKey("SelectedBFly"), "GOT-F.bfly");
     EXPECT_EQ(store.stringForKey("BGPath"), Pictures());
-    std::vector<int64_t> stored;
-    for (const char* key : {"BFlySize", "FlySpeed", "MaxBFly", "MixBFly", "BGType", "BGRes"}) {
-      stored.push_back(store.integerForKey(key));
-    }
-    stored.push_back(store.boolForKey("MainMonitorOnly"));
-    stored.push_back(store.boolForKey("WantShadow"));
-    EXPECT_EQ(stored, std::vector<int64_t>({70, 75, 8, 0, 0, 1, false, true}));
   }
 
   TempDir dir_;
@@ -123,15 +113,15 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty)
 
 TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
   for (const char* version : {"1.0", "1.10", ""}) {
-    StoreCurrent([&](ScreenSaverDefaults& store) {
+    ASSERT_TRUE(StoreSettings([&](ScreenSaverDefaults& store) {
       store.setObject(version, "version");
       store.setBool(true, "MainMonitorOnly");
       store.setObject("Chosen.bfly", "SelectedBFly");
       store.setInteger(150, "BFlySize");
       store.setBool(false, "WantShadow");
       store.setObject("/home/me/pictures", "BGPath");
-    });
-    const std::string old = ReadAll(StorePath());
+    }));
+    const std::string old = ReadFile(StorePath());
     s_ = Scribbled();
     const std::string said = Load();
     EXPECT_TRUE(saved_);
@@ -144,14 +134,14 @@ TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
     const std::string prefix = "wingdrift: settings \"" + StorePath() + "\": version \"" + version +
                                "\" is not \"1.1\"; kept the old settings as \"";
     ASSERT_EQ(said.rfind(prefix, 0), 0u) << said;
-    const std::string copy = said.substr(prefix.size(), said.find('"', prefix.size()) - prefix.size());
-    EXPECT_EQ(ReadAll(copy), old);
-    EXPECT_EQ(said.substr(prefix.size() + copy.size()), "\" and wrote the defaults\n");
+    const size_t end = said.find('"', prefix.size());
+    EXPECT_EQ(ReadFile(said.substr(prefix.size(), end - prefix.size())), old);
+    EXPECT_EQ(said.substr(end), "\" and wrote the defaults\n");
   }
 }
 
 TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
-  StoreCurrent([](ScreenSaverDefaults& store) {
+  ASSERT_TRUE(StoreSettings([](ScreenSaverDefaults& store) {
     store.setBool(true, "MainMonitorOnly");
     store.setObject("Chosen.bfly", "SelectedBFly");
     store.setInteger(150, "BFlySize");
@@ -162,75 +152,61 @@ TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
     store.setInteger(2, "BGType");
     store.setObject(std::string(2000, 'p').c_str(), "BGPath");
     store.setInteger(5000000000, "BGRes");  // beyond 32 bits
-  });
-  const std::string before = ReadAll(StorePath());
+  }));
+  const std::string before = ReadFile(StorePath());
   EXPECT_EQ(Load(), Said("\"MaxBFly\" is 25, outside 0 to 10; using 10"));
-  EXPECT_TRUE(mainOnly_);
   EXPECT_STREQ(s_.SelectedBFlyName, "Chosen.bfly");
-  EXPECT_EQ(s_.LBFLYSIZE, 150);
-  EXPECT_EQ(s_.LFLYSPEED, 40);
-  EXPECT_EQ(s_.MAX_BFLY, 10) << "at most ten butterflies";
-  EXPECT_EQ(s_.MIXBFLY, -3);
-  EXPECT_FALSE(s_.WANTSHADOW);
-  EXPECT_EQ(s_.BGTYPE, 2);
-  EXPECT_EQ(std::string(s_.BGPath), std::string(1023, 'p')) << "cut to fit";
-  EXPECT_EQ(s_.BGRES, INT32_MAX) << "clamped, not wrapped";
-  EXPECT_EQ(ReadAll(StorePath()), before) << "a current store is not rewritten";
+  // At most ten butterflies; a 32-bit field clamped, not wrapped.
+  const std::pair<const char*, std::string> read[] = {
+      {"MainMonitorOnly", "1"}, {"BFlySize", "150"},     {"FlySpeed", "40"},
+      {"MaxBFly", "10"},        {"MixBFly", "-3"},       {"WantShadow", "0"},
+      {"BGType", "2"},          {"BGRes", "2147483647"}, {"BGPath", std::string(1023, 'p')}};
+  for (const auto& [key, value] : read) EXPECT_EQ(Field(key), value) << key;
+  EXPECT_EQ(ReadFile(StorePath()), before) << "a current store is not rewritten";
 }
 
 TEST_F(SettingsStoreTest, MissingUnknownWrongAndOutOfRangeKeysAreToldAndReadSafely) {
   struct Case {
     const char* key;
-    std::function<void(ScreenSaverDefaults&)> edit;  // null: the key removed
-    std::function<void(const SETTINGS&)> expect;
+    std::variant<std::monostate, int64_t, std::string> stored;  // none: the key removed
+    const char* field;  // the record's value read for this key
+    std::string value;
     std::string said;  // after 'settings "<path>": '; empty: nothing
   };
   const std::string pictures = Pictures();
   const Case cases[] = {
       // Without "MaxBFly" no butterfly would fly: a missing key is its default.
-      {"MaxBFly", nullptr, [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 8); },
-       "\"MaxBFly\" is missing; using the default 8"},
-      {"BFlySize", nullptr, [](const SETTINGS& s) { EXPECT_EQ(s.LBFLYSIZE, 70); },
-       "\"BFlySize\" is missing; using the default 70"},
-      {"WantShadow", nullptr, [](const SETTINGS& s) { EXPECT_TRUE(s.WANTSHADOW); },
-       "\"WantShadow\" is missing; using the default true"},
-      {"FlySpeed", [](ScreenSaverDefaults& d) { d.setObject("fast", "FlySpeed"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.LFLYSPEED, 75); }, "\"FlySpeed\" is not a number; using the default 75"},
-      {"BGPath", [](ScreenSaverDefaults& d) { d.setInteger(5, "BGPath"); },
-       [&](const SETTINGS& s) { EXPECT_EQ(std::string(s.BGPath), pictures); },
+      {"MaxBFly", {}, "MaxBFly", "8", "\"MaxBFly\" is missing; using the default 8"},
+      {"BFlySize", {}, "BFlySize", "70", "\"BFlySize\" is missing; using the default 70"},
+      {"WantShadow", {}, "WantShadow", "1", "\"WantShadow\" is missing; using the default true"},
+      {"FlySpeed", "fast", "FlySpeed", "75", "\"FlySpeed\" is not a number; using the default 75"},
+      {"BGPath", 5, "BGPath", pictures,
        "\"BGPath\" is not text; using the default \"" + pictures + "\""},
-      {"MaxBFly", [](ScreenSaverDefaults& d) { d.setInteger(-4, "MaxBFly"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 0); }, "\"MaxBFly\" is -4, outside 0 to 10; using 0"},
+      {"MaxBFly", -4, "MaxBFly", "0", "\"MaxBFly\" is -4, outside 0 to 10; using 0"},
       // Sizes the type scaling cannot take (200 % divides by zero) and
       // speeds at which no butterfly is ever on screen.
-      {"BFlySize", [](ScreenSaverDefaults& d) { d.setInteger(200, "BFlySize"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.LBFLYSIZE, 190); }, "\"BFlySize\" is 200, outside 10 to 190; using 190"},
-      {"FlySpeed", [](ScreenSaverDefaults& d) { d.setInteger(10000, "FlySpeed"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.LFLYSPEED, 400); }, "\"FlySpeed\" is 10000, outside 0 to 400; using 400"},
-      {"BGType", [](ScreenSaverDefaults& d) { d.setInteger(7, "BGType"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.BGTYPE, 0); }, "\"BGType\" is 7, outside 0 to 2; using 0"},
-      {"MaxBfly", [](ScreenSaverDefaults& d) { d.setInteger(3, "MaxBfly"); },
-       [](const SETTINGS& s) { EXPECT_EQ(s.MAX_BFLY, 8); }, "unknown key \"MaxBfly\" ignored"},
+      {"BFlySize", 200, "BFlySize", "190", "\"BFlySize\" is 200, outside 10 to 190; using 190"},
+      {"FlySpeed", 10000, "FlySpeed", "400", "\"FlySpeed\" is 10000, outside 0 to 400; using 400"},
+      {"BGType", 7, "BGType", "0", "\"BGType\" is 7, outside 0 to 2; using 0"},
+      {"MaxBfly", 3, "MaxBFly", "8", "unknown key \"MaxBfly\" ignored"},
       // The macOS folder of earlier stores is the user's pictures folder;
       // "~/" is the home folder; anything else is taken as it is.
-      {"BGPath", [](ScreenSaverDefaults& d) { d.setObject("/library/Desktop Pictures/", "BGPath"); },
-       [&](const SETTINGS& s) { EXPECT_EQ(std::string(s.BGPath), pictures); }, ""},
-      {"BGPath", [](ScreenSaverDefaults& d) { d.setObject("~/Photos/", "BGPath"); },
-       [&](const SETTINGS& s) { EXPECT_EQ(std::string(s.BGPath), dir_.path() + "/Photos/"); }, ""},
-      {"BGPath", [](ScreenSaverDefaults& d) { d.setObject("/srv/pictures", "BGPath"); },
-       [](const SETTINGS& s) { EXPECT_STREQ(s.BGPath, "/srv/pictures"); }, ""},
+      {"BGPath", "/library/Desktop Pictures/", "BGPath", pictures, ""},
+      {"BGPath", "~/Photos/", "BGPath", dir_.path() + "/Photos/", ""},
+      {"BGPath", "/srv/pictures", "BGPath", "/srv/pictures", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key + (": " + c.said));
-    StoreCurrent([&](ScreenSaverDefaults& store) {
-      if (c.edit) {
-        c.edit(store);
+    ASSERT_TRUE(StoreSettings([&](ScreenSaverDefaults& store) {
+      if (const auto* number = std::get_if<int64_t>(&c.stored)) {
+        store.setInteger(*number, c.key);
       } else {
-        store.setObject(nullptr, c.key);
+        const auto* text = std::get_if<std::string>(&c.stored);
+        store.setObject(text ? text->c_str() : nullptr, c.key);
       }
-    });
+    }));
     EXPECT_EQ(Load(), c.said.empty() ? "" : Said(c.said));
-    c.expect(s_);
+    EXPECT_EQ(Field(c.field), c.value);
   }
 }
 
@@ -252,20 +228,20 @@ TEST_F(SettingsStoreTest, SaveWritesEveryKeyButVersionAndTheRuntimeFields) {
     ScreenSaverDefaults store(kSettingsModuleName);
     store.setObject("1.1", "version");
     EXPECT_TRUE(SaveSettings(s, true, store));
+    EXPECT_EQ(store.keys().size(), 11u) << "version and the ten saved keys";
   }
-  const std::string text = ReadAll(StorePath());
-  for (const char* never : {"/resource/folder/", "/data/folder/", "BFlyPath", "<integer>6</integer>"})
+  const std::string text = ReadFile(StorePath());
+  for (const char* never :
+       {"/resource/folder/", "/data/folder/", "BFlyPath", "<integer>6</integer>"}) {
     EXPECT_EQ(text.find(never), std::string::npos) << never;
-  size_t keys = 0;
-  for (size_t at = text.find("<key>"); at != std::string::npos; at = text.find("<key>", at + 1)) ++keys;
-  EXPECT_EQ(keys, 11u) << "version and the ten saved keys";
+  }
 
   EXPECT_EQ(Load(), "");
-  EXPECT_TRUE(mainOnly_);
-  EXPECT_EQ(std::vector<int64_t>({s_.WANTSHADOW, s_.LBFLYSIZE, s_.LFLYSPEED, s_.MIXBFLY, s_.MAX_BFLY, s_.BGTYPE,
-                              s_.BGRES}),
-            std::vector<int64_t>({1, 120, 90, 1, 4, 2, 2}));
-  EXPECT_STREQ(s_.BGPath, "/home/me/pictures/");
+  const std::pair<const char*, const char*> read[] = {
+      {"MainMonitorOnly", "1"}, {"WantShadow", "1"}, {"BFlySize", "120"},
+      {"FlySpeed", "90"},       {"MixBFly", "1"},    {"MaxBFly", "4"},
+      {"BGType", "2"},          {"BGRes", "2"},      {"BGPath", "/home/me/pictures/"}};
+  for (const auto& [key, value] : read) EXPECT_EQ(Field(key), value) << key;
   EXPECT_STREQ(s_.SelectedBFlyName, "Blue.bfly");
   EXPECT_STREQ(s_.BFlyPath, kResources);
   EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
@@ -300,7 +276,8 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreIsMovedAsideAndNamed) {
     ScreenSaverDefaults store(kSettingsModuleName);
     ASSERT_FALSE(store.damagedCopy().empty());
     s_ = Scribbled();
-    EXPECT_EQ(Load(store), Said("could not be read; kept it as \"" + store.damagedCopy() + "\" and wrote the defaults"));
+    EXPECT_EQ(Load(store), Said("could not be read; kept it as \"" + store.damagedCopy() +
+                                "\" and wrote the defaults"));
     ExpectFirstRunRecord();
     EXPECT_EQ(fs::is_fifo(store.damagedCopy()), fifo);
     fs::remove(StorePath());

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "platform/ManualClock.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "platform/X11Window.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
@@ -35,13 +35,14 @@ constexpr int kWidth = 320, kHeight = 180;  // the window, pixels
 constexpr double kStep = 0.05;              // s per frame
 // 43 s: butterflies entering and flying, the first message fading in.
 constexpr int kFrames = 860;
-constexpr int kShotEvery = 20;  // frames between screenshots
+constexpr int kShotEvery = 20;                        // frames between screenshots
 constexpr int kGrownWidth = 400, kGrownHeight = 240;  // the window from halfway on
 
 // The window's pixels as 0xRRGGBB, top row first.
 std::vector<uint32_t> Screenshot(Display* display, Window window, int width, int height) {
   std::vector<uint32_t> pixels;
-  XImage* image = XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
   for (int y = 0; image != nullptr && y < height; ++y) {
     for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFFu);
   }
@@ -53,10 +54,7 @@ class ViewPresentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
-    data_ = std::string(WINGDRIFT_BINARY_DIR) + "/data/";
-    if (!std::filesystem::exists(data_ + kResourceFileName)) {
-      GTEST_SKIP() << "the build has not generated its data in " << data_;
-    }
+    if (!HaveBuildData()) GTEST_SKIP() << "the build has not generated " << kBuildData;
     ASSERT_TRUE(server_.Start(640, 480, 24)) << server_.error();
     display_ = XOpenDisplay(server_.name().c_str());
     ASSERT_NE(display_, nullptr);
@@ -68,7 +66,7 @@ class ViewPresentTest : public ::testing::Test {
 
   struct Result {
     PresentPath path = PresentPath::Auto;  // the path the context took
-    int partial = 0;                        // frames repainted in part
+    int partial = 0;                       // frames repainted in part
     std::vector<std::vector<uint32_t>> shots;
   };
 
@@ -87,7 +85,7 @@ class ViewPresentTest : public ::testing::Test {
     ManualClock clock(0.0);
     WingdriftHost host;
     host.clock = &clock;
-    host.resourceFolder = data_;
+    host.resourceFolder = kBuildData;
     host.seed = 3;
     WingdriftView view(ViewRect{0, 0, kWidth, kHeight}, false, std::move(window), host);
     if (!view.viewAllocated) {
@@ -119,7 +117,6 @@ class ViewPresentTest : public ::testing::Test {
 
   XvfbServer server_;
   Display* display_ = nullptr;
-  std::string data_;
   TempDir config_;
   ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
 };
@@ -134,11 +131,13 @@ TEST_F(ViewPresentTest, EveryPresentPathShowsTheSameFrames) {
     const Result r = Run(path);
     // Xvfb with Mesa offers copy-sub-buffer; buffer age may fall back.
     ASSERT_TRUE(r.path == path || (path == PresentPath::BufferAge && r.path == PresentPath::Full));
-    EXPECT_TRUE(r.path == PresentPath::Full || r.partial > kFrames / 2) << "too few frames repainted in part";
+    EXPECT_TRUE(r.path == PresentPath::Full || r.partial > kFrames / 2)
+        << "too few frames repainted in part";
     ASSERT_EQ(r.shots.size(), full.shots.size());
     const auto differs = std::mismatch(r.shots.begin(), r.shots.end(), full.shots.begin()).first;
     EXPECT_TRUE(differs == r.shots.end())
-        << "the screenshot after frame " << (differs - r.shots.begin() + 1) * kShotEvery << " differs from the whole frames'";
+        << "the screenshot after frame " << (differs - r.shots.begin() + 1) * kShotEvery
+        << " differs from the whole frames'";
   }
 }
 

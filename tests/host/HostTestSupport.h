@@ -1,0 +1,46 @@
+#pragma once
+// What the host tests share: the data the build generates, files and
+// folders read back whole, and a settings store written as a test wants it.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "host/Settings.h"
+#include "host/WingdriftHost.h"
+#include "platform/ScreenSaverDefaults.h"
+
+// The shipped types, resource file and picture of this build.
+inline const std::string kBuildData = WINGDRIFT_BINARY_DIR "/data/";
+
+inline bool HaveBuildData() { return std::filesystem::exists(kBuildData + kResourceFileName); }
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every entry of a folder with its bytes (sub-folders by name only).
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    files[e.path().filename()] = e.is_regular_file() ? ReadFile(e.path()) : "/";
+  }
+  return files;
+}
+
+// Replaces the settings store (under $XDG_CONFIG_HOME) with the one a first
+// run writes, `edit` applied; false when it cannot be saved.
+inline bool StoreSettings(const std::function<void(ScreenSaverDefaults&)>& edit) {
+  std::filesystem::remove(ScreenSaverDefaults::PathForModule(kSettingsModuleName));
+  ScreenSaverDefaults store(kSettingsModuleName);
+  SETTINGS record;
+  bool mainOnly = false;
+  LoadSettings(&record, &mainOnly, "", store);
+  edit(store);
+  return store.synchronize();
+}
