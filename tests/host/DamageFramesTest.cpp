@@ -5,7 +5,9 @@
 // into a chain of three framebuffer objects whose ages the view is told (as
 // with buffer age), which is compared with whole frames drawn into the same
 // chain (llvmpipe rounds some blends into them a unit apart from the
-// pbuffer). Every frame repainted in part must equal the whole one pixel for
+// pbuffer). The whole frames and the kept buffer are multisampled (4 samples,
+// as recordings are), so a butterfly's edge that covers part of a pixel
+// beyond its rectangle shows. Every frame repainted in part must equal the whole one pixel for
 // pixel, and every pixel that changes from one
 // whole frame to the next must lie inside that frame's damage. The frame-rate
 // text is on; as it shows the process's CPU load, which differs between the
@@ -110,9 +112,9 @@ class DamageFramesTest : public ::testing::Test {
   // One run; `onFrame` sees the view after every drawn frame. `whole`: every
   // frame is drawn whole, whatever the buffers.
   template <typename OnFrame>
-  void Run(int buffers, bool whole, OnFrame onFrame) {
+  void Run(int buffers, bool whole, int samples, OnFrame onFrame) {
     OffscreenGL gl;
-    ASSERT_TRUE(gl.Create(kWidth, kHeight)) << gl.error();
+    ASSERT_TRUE(gl.Create(kWidth, kHeight, samples)) << gl.error();
     KeepGLDriversLoaded();
     ManualClock clock(0.0);
     WingdriftHost host;
@@ -152,7 +154,7 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
   std::vector<uint64_t> whole;
   Frame last;
   int partial = 0, outside = 0;
-  Run(0, false, [&](int i, WingdriftView& view, const Frame& f) {
+  Run(0, false, 4, [&](int i, WingdriftView& view, const Frame& f) {
     whole.push_back(Hash(f));
     const DamageRegion& damage = view.frameDamage;
     if (!damage.full()) ++partial;
@@ -180,11 +182,12 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
   for (int buffers : {1, 3}) {
     if (buffers > 1) {
       whole.clear();
-      Run(buffers, true, [&](int, WingdriftView&, const Frame& f) { whole.push_back(Hash(f)); });
+      Run(buffers, true, 0, [&](int, WingdriftView&, const Frame& f) { whole.push_back(Hash(f)); });
     }
     int repainted = 0;
     bool differs = false;
-    Run(buffers, false, [&](int i, WingdriftView& view, const Frame& f) {
+    // The chain's framebuffer objects have one sample.
+    Run(buffers, false, buffers == 1 ? 4 : 0, [&](int i, WingdriftView& view, const Frame& f) {
       if (!view.drawnDamage.full()) ++repainted;
       if (!differs && Hash(f) != whole[static_cast<size_t>(i - 1)]) {
         differs = true;
