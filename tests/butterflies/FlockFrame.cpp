@@ -1,4 +1,5 @@
 #include "tests/butterflies/FlockFrame.h"
+#include "tests/butterflies/FlockTypes.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -64,4 +65,23 @@ int CountLiveTextures(unsigned upTo) {
   int live = 0;
   for (GLuint name = 1; name <= upTo; ++name) live += glIsTexture(name) ? 1 : 0;
   return live;
+}
+
+void WriteTestFlockTypes(const std::string& folder) {
+  ButterflySpec a;
+  a.name = "Amber";
+  a.colours = {{{230, 140, 20}}, {{200, 60, 40}}, {{240, 220, 60}}};
+  WriteButterflyType(folder, "Amber.bfly", a);
+  ButterflySpec b;
+  b.name = "Blue";
+  b.wingSpan = 3.0f;
+  b.colours = {{{40, 90, 230}}};
+  b.sharedAlpha = true;
+  WriteButterflyType(folder, "Blue.bfly", b);
+  ButterflySpec c;
+  c.name = "Large";
+  c.wingSpan = 6.0f;
+  c.modelScale = 130;
+  c.colours = {{{120, 200, 90}}, {{30, 30, 30}}};
+  WriteButterflyType(folder, "Large.bfly", c);
 }

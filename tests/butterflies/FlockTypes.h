@@ -17,24 +17,7 @@ inline std::string WriteButterflyType(const std::string& folder, const std::stri
 
 // The test flock's three types, which differ in size, texture count and alpha
 // handling.
-inline void WriteTestFlockTypes(const std::string& folder) {
-  ButterflySpec a;
-  a.name = "Amber";
-  a.colours = {{{230, 140, 20}}, {{200, 60, 40}}, {{240, 220, 60}}};
-  WriteButterflyType(folder, "Amber.bfly", a);
-  ButterflySpec b;
-  b.name = "Blue";
-  b.wingSpan = 3.0f;
-  b.colours = {{{40, 90, 230}}};
-  b.sharedAlpha = true;
-  WriteButterflyType(folder, "Blue.bfly", b);
-  ButterflySpec c;
-  c.name = "Large";
-  c.wingSpan = 6.0f;
-  c.modelScale = 130;
-  c.colours = {{{120, 200, 90}}, {{30, 30, 30}}};
-  WriteButterflyType(folder, "Large.bfly", c);
-}
+void WriteTestFlockTypes(const std::string& folder);
 
 // The settings the flock reads: `count` butterflies from `folder1` (and
 // `folder2`), at the default size, with the given mix and selected type.

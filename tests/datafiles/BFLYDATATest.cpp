@@ -22,6 +22,15 @@
 
 namespace {
 
+// A lump of `bytes` with its directory values taken from where it lies.
+LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
+  LumpSpec spec;
+  spec.bytes = std::move(bytes);
+  spec.type = type;
+  spec.alphaMode = alphaMode;
+  return spec;
+}
+
 using Bytes = std::vector<uint8_t>;
 
 class BflyData : public GLTest {
@@ -81,7 +90,7 @@ TEST_F(BflyData, LoadsAButterflyType) {
   named.AddJoint("wingl", "body", {}, {-1, 0, 0});
   named.AddJoint("WINGR", "body", {}, {1, 0, 0});
   named.AddJoint("wingr2", "body", {}, {1, 0, 0});
-  ButterflySpec doubled;
+  ButterflySpec doubled = recipe;  // only the colours differ from the default
   doubled.modelScale = 200;
   const struct {
     std::string file;
@@ -108,9 +117,9 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   // 2 (brightness); their own entries say otherwise. The colour under each
   // vertex is kept per texture.
   BFLYDATA data;
-  ASSERT_TRUE(Load(&data, TypeFile({LumpSpec{model_, 0, 1}, LumpSpec{SolidTga(10, 20, 30), 1, 0},
-                                    LumpSpec{SolidTga(10, 20, 30), 1, 2},
-                                    LumpSpec{SolidTga(40, 100, 60), 1, 0}})));
+  ASSERT_TRUE(Load(&data, TypeFile({Lump(model_, 0, 1), Lump(SolidTga(10, 20, 30), 1, 0),
+                                    Lump(SolidTga(10, 20, 30), 1, 2),
+                                    Lump(SolidTga(40, 100, 60), 1, 0)})));
   ASSERT_EQ(data.textureCount, 3);
   EXPECT_EQ(Texel(data.textures[0].texID)[3], 0);
   EXPECT_EQ(Texel(data.textures[1].texID)[3], 255);
@@ -127,10 +136,10 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   TgaImage alpha{4, 4, 24, Bytes(48, 255)};
   alpha.pixels[0] = 0;
   BFLYDATA shared;
-  ASSERT_TRUE(Load(&shared, TypeFile({LumpSpec{model_, 0}, LumpSpec{MakeTga(alpha, true)},
-                                      LumpSpec{SolidTga(9, 9, 9), 1, 2},
-                                      LumpSpec{"not an image", 7},
-                                      LumpSpec{SolidTga(90, 9, 9), 1, 1}},
+  ASSERT_TRUE(Load(&shared, TypeFile({Lump(model_, 0), Lump(MakeTga(alpha, true)),
+                                      Lump(SolidTga(9, 9, 9), 1, 2),
+                                      Lump("not an image", 7),
+                                      Lump(SolidTga(90, 9, 9), 1, 1)},
                                      true)));
   ASSERT_EQ(shared.textureCount, 3);
   EXPECT_EQ(Texel(shared.textures[0].texID), (Bytes{9, 9, 9, 0}));
@@ -141,12 +150,12 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
 
 TEST_F(BflyData, RefusesWhatCannotMakeAType) {
   ReportRecorder reports;
-  const LumpSpec image{SolidTga(1, 1, 1)};
+  const LumpSpec image = Lump(SolidTga(1, 1, 1));
   const std::pair<std::string, int> rows[] = {  // the file, textures built before the failure
-      {TypeFile({LumpSpec{model_, 0}, image}, true), 0},  // the shared alpha leaves no texture
-      {TypeFile({LumpSpec{model_, 0}}), 0},
-      {TypeFile({LumpSpec{"MS3D000000junk", 0}, image}), 0},
-      {TypeFile({LumpSpec{model_, 0}, image, LumpSpec{"garbage"}}), 2},  // kept with the type
+      {TypeFile({Lump(model_, 0), image}, true), 0},  // the shared alpha leaves no texture
+      {TypeFile({Lump(model_, 0)}), 0},
+      {TypeFile({Lump("MS3D000000junk", 0), image}), 0},
+      {TypeFile({Lump(model_, 0), image, Lump("garbage")}), 2},  // kept with the type
   };
   for (const auto& [file, texturesLeft] : rows) {
     BFLYDATA data;
@@ -162,7 +171,7 @@ TEST_F(BflyData, RefusesWhatCannotMakeAType) {
 TEST_F(BflyData, CatalogueEntryLoadsOnce) {
   ReportRecorder reports;
   dir_.Write("Gold.bfly", ButterflyFile(ButterflySpec{}));
-  dir_.Write("Bad.bfly", TypeFile({LumpSpec{"no model", 0}, LumpSpec{"x"}}));
+  dir_.Write("Bad.bfly", TypeFile({Lump("no model", 0), Lump("x")}));
   const std::string folder = dir_.path() + "/";
   BFLYINFO info;
   CopyCString(info.fileName, "Gold.bfly");
