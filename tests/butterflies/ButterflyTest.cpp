@@ -142,7 +142,11 @@ std::vector<uint8_t> DrawFromAbove(BFLYDATA* type, int samples) {
     b.UpdateSkeleton();
     b.UpdatePoints(b.joints);
     // Rotated a quarter turn about x: the back faces the camera.
-    b.orientation = MatrixFromAngle({90.0f, 0.0f, 0.0f});
+    for (int i = 0; i < 16; ++i) b.orientation.m[i] = i % 5 == 0 ? 1 : 0;
+    b.orientation.m[5] = 0;
+    b.orientation.m[6] = 1;
+    b.orientation.m[9] = -1;
+    b.orientation.m[10] = 0;
     b.Draw(false);
   }
   glDisable(GL_DEPTH_TEST);
