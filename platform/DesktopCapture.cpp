@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 int CaptureSizeCap(int detail, int glMaxTextureSize) {
   if (detail == 0) return 512;
@@ -106,10 +107,11 @@ AxisWeights WeightsFor(int sourceSize, int destSize) {
   return a;
 }
 
-}  // namespace
-
-bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vector<uint8_t>* out) {
-  if (out == nullptr || !source.Valid() || width < 1 || height < 1) return false;
+// Scales as ScaleForTexture does and hands each row to `sink` as RGBA bytes
+// with its texture row (0 the bottom), from the top of the screen down.
+bool ScaleRows(const PackedPixels& source, int width, int height,
+               const std::function<void(int row, const uint8_t* rgba)>& sink) {
+  if (!sink || !source.Valid() || width < 1 || height < 1) return false;
   for (int shift : {source.redShift, source.greenShift, source.blueShift}) {
     if (shift < 0 || shift > 24) return false;
   }
@@ -150,8 +152,8 @@ bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vec
     return row;
   };
 
-  out->resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   std::vector<uint32_t> sum(rowValues);
+  std::vector<uint8_t> rgba(static_cast<size_t>(width) * 4);
   for (int y = 0; y < height; ++y) {
     const size_t at = static_cast<size_t>(y);
     const uint16_t* w = &down.weights[at * static_cast<size_t>(down.taps)];
@@ -161,9 +163,7 @@ bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vec
       const uint32_t weight = w[t];
       for (size_t i = 0; i < rowValues; ++i) sum[i] += weight * row[i];
     }
-    // Screen row y is texture row height - 1 - y: OpenGL's first row is the
-    // bottom one.
-    uint8_t* dst = out->data() + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) * 4;
+    uint8_t* dst = rgba.data();
     constexpr int kDrop = kWeightBits + 8;
     for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
       dst[x * 4] = static_cast<uint8_t>((sum[x * 3] + (1u << (kDrop - 1))) >> kDrop);
@@ -171,8 +171,22 @@ bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vec
       dst[x * 4 + 2] = static_cast<uint8_t>((sum[x * 3 + 2] + (1u << (kDrop - 1))) >> kDrop);
       dst[x * 4 + 3] = 255;
     }
+    // Screen row y is texture row height - 1 - y: OpenGL's first row is the
+    // bottom one.
+    sink(height - 1 - y, dst);
   }
   return true;
+}
+
+}  // namespace
+
+bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vector<uint8_t>* out) {
+  if (out == nullptr || width < 1 || height < 1) return false;
+  const size_t rowBytes = static_cast<size_t>(width) * 4;
+  out->resize(rowBytes * static_cast<size_t>(height));
+  return ScaleRows(source, width, height, [&](int row, const uint8_t* rgba) {
+    std::memcpy(out->data() + static_cast<size_t>(row) * rowBytes, rgba, rowBytes);
+  });
 }
 
 bool ScaleForTexture(const RgbaImage& source, int width, int height, std::vector<uint8_t>* out) {
@@ -232,17 +246,32 @@ bool CaptureDesktopTexture(DesktopSource& source, const ViewRect& area, int deta
   const int cap = CaptureSizeCap(detail, maxSize);
   const int width = CaptureTextureSide(image.width, cap);
   const int height = CaptureTextureSide(image.height, cap);
-  std::vector<uint8_t> texture;
-  if (width < 1 || height < 1 || !ScaleForTexture(image, width, height, &texture)) {
-    return Fail(name, result, "the picture could not be scaled");
-  }
-  const int pictureWidth = image.width, pictureHeight = image.height;
-  image = PackedPixels{};  // the screen's memory goes back before the upload
-  if (!HasNonBlackPixel(texture.data(), texture.size() / 4)) {
-    return Fail(name, result, "the capture came out black");
-  }
-  UploadDesktopTexture(name, width, height, texture.data());
+  if (width < 1 || height < 1) return Fail(name, result, "the picture could not be scaled");
+  // The texture is allocated first and filled in bands of rows as they are
+  // scaled: no copy of the whole texture in memory.
+  UploadDesktopTexture(name, width, height, nullptr);
   if (*name == 0) return Fail(name, result, "OpenGL refused the texture");
+  constexpr int kBandRows = 32;
+  const size_t rowBytes = static_cast<size_t>(width) * 4;
+  std::vector<uint8_t> band(rowBytes * kBandRows);
+  int bandRows = 0;  // rows held, the last one lowest
+  bool lit = false;
+  // Rows arrive from the top of the texture down.
+  const bool scaled = ScaleRows(image, width, height, [&](int row, const uint8_t* rgba) {
+    lit = lit || HasNonBlackPixel(rgba, static_cast<size_t>(width));
+    std::memcpy(band.data() + static_cast<size_t>(kBandRows - 1 - bandRows) * rowBytes, rgba,
+                rowBytes);
+    ++bandRows;
+    if (bandRows == kBandRows || row == 0) {
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, width, bandRows, GL_RGBA, GL_UNSIGNED_BYTE,
+                      band.data() + static_cast<size_t>(kBandRows - bandRows) * rowBytes);
+      bandRows = 0;
+    }
+  });
+  const int pictureWidth = image.width, pictureHeight = image.height;
+  image = PackedPixels{};  // the screen's memory goes back at once
+  if (!scaled) return Fail(name, result, "the picture could not be scaled");
+  if (!lit) return Fail(name, result, "the capture came out black");
   if (result != nullptr) {
     result->width = pictureWidth;
     result->height = pictureHeight;

@@ -38,10 +38,11 @@ bool HasNonBlackPixel(const uint8_t* rgba, size_t pixelCount);
 bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vector<uint8_t>* out);
 bool ScaleForTexture(const RgbaImage& source, int width, int height, std::vector<uint8_t>* out);
 
-// Uploads width x height RGBA bytes (bottom row first) as texture level 0:
-// unpack alignment 1; a new name when *name is 0; wrap GL_CLAMP_TO_EDGE,
-// filters GL_LINEAR; internal format GL_RGBA. When OpenGL refuses the upload (out of
-// memory), deletes the name and sets *name to 0.
+// Uploads width x height RGBA bytes (bottom row first) as texture level 0,
+// or with `rgba` null only makes room for them: unpack alignment 1; a new
+// name when *name is 0; wrap GL_CLAMP_TO_EDGE, filters GL_LINEAR; internal
+// format GL_RGBA. When OpenGL refuses the upload (out of memory), deletes
+// the name and sets *name to 0.
 void UploadDesktopTexture(unsigned* name, int width, int height, const uint8_t* rgba);
 
 // What a capture found: the picture's own size when it succeeded, why not
