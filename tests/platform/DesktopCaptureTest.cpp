@@ -252,6 +252,31 @@ TEST_F(DesktopCaptureGL, CapturesOrFallsBackToNoTexture) {
   }
 }
 
+TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
+  // Rows differ from each other, so that a row out of place shows; the
+  // texture is filled in bands of rows, whole and (16 rows) in part.
+  const struct {
+    int w, h, detail, texW, texH;
+  } cases[] = {{700, 300, 0, 512, 256}, {40, 20, 2, 32, 16}};
+  for (const auto& c : cases) {
+    FakeDesktop desktop;
+    desktop.image = Picture(c.w, c.h, [](int x, int y) {
+      return (static_cast<unsigned>(y * 7 % 256) << 16) | static_cast<unsigned>(x % 256);
+    });
+    unsigned name = 0;
+    ASSERT_TRUE(CaptureDesktopTexture(desktop, {}, c.detail, &name));
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(ScaleForTexture(desktop.image, c.texW, c.texH, &want));
+    std::vector<uint8_t> back(want.size());
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, back.data());
+    EXPECT_EQ(back, want) << c.w << " x " << c.h;
+    glDeleteTextures(1, &name);
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
+
 TEST_F(DesktopCaptureGL, SaysWhyACaptureFailed) {
   FakeDesktop black;
   black.image = Picture(64, 64, [](int, int) { return 0u; });
