@@ -5,7 +5,9 @@
 //   saver_probe SECONDS X Y PROGRAM [ARGS...]
 //
 // The first drawn frame is the first moment the pixel at (X, Y) of the root
-// window is no longer black (the display's root must be black before). With
+// window is no longer black. On a root painted with a picture (a desktop, as
+// users have one) the program's window first covers it in black, its
+// background, and the first frame is the first non-black after that. With
 // a negative X the program is not expected to draw: the span starts 3 s
 // after the program, and first_frame_s is -1.
 // Frames are counted by the X server: the probe watches the root window with
@@ -108,8 +110,13 @@ int main(int argc, char** argv) {
 
   double firstFrame = -1;
   if (px < 0) usleep(static_cast<useconds_t>(kSettle * 1e6));
+  // A painted root shows until the program's (black) window covers it.
+  bool covered = px < 0 || !NonBlack(display, px, py);
   while (px >= 0 && Now() - start < 30) {
-    if (NonBlack(display, px, py)) {
+    const bool lit = NonBlack(display, px, py);
+    if (!covered) {
+      covered = !lit;
+    } else if (lit) {
       firstFrame = Now() - start;
       break;
     }

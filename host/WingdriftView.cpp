@@ -139,7 +139,11 @@ int WingdriftView::Samples() {
 void WingdriftView::startAnimation() {
   ThisScreenIsOn = true;
   if (MainMonitorOnly && ScreenNumber() != MainScreenNumber()) ThisScreenIsOn = false;
-  if (MakeCurrent()) {
+  // The screen is black until the first frame. A window that is black by
+  // itself is left so: at full screen with software OpenGL a black frame
+  // costs as much as a drawn one, just before the first drawn one.
+  const bool black = window() != nullptr && window()->BlackUntilDrawn();
+  if (!black && MakeCurrent()) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glView->FlushBuffer();

@@ -211,6 +211,10 @@ int RunOnX11(const CommandLine& commandLine) {
       for (Slot& s : slots) {
         loop.Add(s.view.get(), s.window);
         s.view->startAnimation();
+        // The first frame builds the scene (and draws nothing): at once,
+        // not a timer interval later, so that the first drawn frame follows
+        // one interval after the build.
+        if (s.view->isAnimating()) s.view->animateOneFrame();
       }
       // Every way the loop ends is a normal end for a screen saver.
       loop.Run();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/DesktopSource.h"
+#include "platform/PackedPixels.h"
 #include "platform/RgbaImage.h"
 #include "platform/ViewRect.h"
 
@@ -29,15 +30,19 @@ void FlipRows(uint8_t* pixels, size_t rowBytes, int height);
 // Some pixel of the RGBA buffer has a non-zero R, G or B (the fourth byte is
 // ignored). Stops at the first such pixel.
 bool HasNonBlackPixel(const uint8_t* rgba, size_t pixelCount);
-// Scales `source` to width x height with GdkPixbuf's bilinear filtering and
-// writes the result to `out` as RGBA rows, bottom row first. False when the
-// source is not valid, a size is below 1 or memory ran out.
+// Scales `source` to width x height with bilinear filtering (GdkPixbuf's:
+// the linearly interpolated source averaged over each destination pixel) in
+// one pass over the source, and writes the result to `out` as RGBA rows,
+// bottom row first, alpha 255. False when the source is not valid or a size
+// is below 1.
+bool ScaleForTexture(const PackedPixels& source, int width, int height, std::vector<uint8_t>* out);
 bool ScaleForTexture(const RgbaImage& source, int width, int height, std::vector<uint8_t>* out);
 
-// Uploads width x height RGBA bytes (bottom row first) as texture level 0:
-// unpack alignment 1; a new name when *name is 0; wrap GL_CLAMP_TO_EDGE,
-// filters GL_LINEAR; internal format GL_RGBA. When OpenGL refuses the upload (out of
-// memory), deletes the name and sets *name to 0.
+// Uploads width x height RGBA bytes (bottom row first) as texture level 0,
+// or with `rgba` null only makes room for them: unpack alignment 1; a new
+// name when *name is 0; wrap GL_CLAMP_TO_EDGE, filters GL_LINEAR; internal
+// format GL_RGBA. When OpenGL refuses the upload (out of memory), deletes
+// the name and sets *name to 0.
 void UploadDesktopTexture(unsigned* name, int width, int height, const uint8_t* rgba);
 
 // What a capture found: the picture's own size when it succeeded, why not

@@ -17,4 +17,8 @@ class ViewWindow {
   virtual ViewRect FrameOnRoot() = 0;
   // A new OpenGL context drawing into this window; null when none can be made.
   virtual std::unique_ptr<OpenGLContext> CreateContext() = 0;
+  // The window shows black by itself until a frame is presented in it (a
+  // window of ours with a black background), so drawing a black frame first
+  // would change nothing on the screen.
+  virtual bool BlackUntilDrawn() { return false; }
 };

@@ -2,6 +2,9 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <bit>
@@ -40,20 +43,29 @@ uint8_t Expand(unsigned long pixel, const Channel& c) {
   return static_cast<uint8_t>((v * 255 + ((1UL << c.bits) - 1) / 2) / ((1UL << c.bits) - 1));
 }
 
-// Converts the X image to RGBA, top row first, alpha 255. The masks come
-// from the image or, for a pixmap's image (which carries none), from a
-// TrueColor visual of the image's depth.
-bool ToRgba(Display* display, XImage* image, RgbaImage* out) {
-  unsigned long rm = image->red_mask, gm = image->green_mask, bm = image->blue_mask;
-  if (rm == 0 || gm == 0 || bm == 0) {
-    XVisualInfo vi{};
-    if (!XMatchVisualInfo(display, DefaultScreen(display), image->depth, TrueColor, &vi)) {
-      return false;
-    }
-    rm = vi.red_mask;
-    gm = vi.green_mask;
-    bm = vi.blue_mask;
+// The masks of the image's channels: its own, or for a pixmap's image (which
+// carries none) those of a TrueColor visual of its depth. False when there
+// is no such visual.
+bool MasksOf(Display* display, const XImage* image, unsigned long* r, unsigned long* g,
+             unsigned long* b) {
+  *r = image->red_mask;
+  *g = image->green_mask;
+  *b = image->blue_mask;
+  if (*r != 0 && *g != 0 && *b != 0) return true;
+  XVisualInfo vi{};
+  if (!XMatchVisualInfo(display, DefaultScreen(display), image->depth, TrueColor, &vi)) {
+    return false;
   }
+  *r = vi.red_mask;
+  *g = vi.green_mask;
+  *b = vi.blue_mask;
+  return true;
+}
+
+// Converts the X image to RGBA, top row first, alpha 255.
+bool ToRgba(Display* display, XImage* image, RgbaImage* out) {
+  unsigned long rm = 0, gm = 0, bm = 0;
+  if (!MasksOf(display, image, &rm, &gm, &bm)) return false;
   const Channel r = ChannelOf(rm), g = ChannelOf(gm), b = ChannelOf(bm);
   out->width = image->width;
   out->height = image->height;
@@ -85,6 +97,65 @@ bool ToRgba(Display* display, XImage* image, RgbaImage* out) {
   return true;
 }
 
+// Reads w x h pixels at (x, y) of `drawable` (of `depth` bits) through a
+// shared memory segment. Null when the server offers no MIT-SHM to this
+// connection (a remote one) or any step fails; the caller then reads over
+// the connection. The segment goes with the image.
+std::shared_ptr<XImage> ReadShared(Display* display, Drawable drawable, int x, int y, int w, int h,
+                                   unsigned depth) {
+  if (XShmQueryExtension(display) == False) return nullptr;
+  const int screen = DefaultScreen(display);
+  Visual* visual = nullptr;
+  XVisualInfo vi{};
+  if (static_cast<int>(depth) == DefaultDepth(display, screen)) {
+    visual = DefaultVisual(display, screen);
+  } else if (XMatchVisualInfo(display, screen, static_cast<int>(depth), TrueColor, &vi)) {
+    visual = vi.visual;
+  } else {
+    return nullptr;
+  }
+  auto info = std::make_shared<XShmSegmentInfo>();
+  XImage* image = XShmCreateImage(display, visual, depth, ZPixmap, nullptr, info.get(),
+                                  static_cast<unsigned>(w), static_cast<unsigned>(h));
+  if (image == nullptr) return nullptr;
+  const size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(h);
+  info->shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  void* address = info->shmid >= 0 ? shmat(info->shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+  if (address == reinterpret_cast<void*>(-1)) {
+    if (info->shmid >= 0) shmctl(info->shmid, IPC_RMID, nullptr);
+    XDestroyImage(image);
+    return nullptr;
+  }
+  info->shmaddr = image->data = static_cast<char*>(address);
+  info->readOnly = False;
+  bool attached = false, read = false;
+  {
+    X11Errors::Trap trap(display);
+    attached = XShmAttach(display, info.get()) != False;
+    // Attached (or refused) once the server has seen the request.
+    attached = trap.Sync() == 0 && attached;
+  }
+  // Marked for removal now: the segment goes when both sides detach, even
+  // if this process dies first.
+  shmctl(info->shmid, IPC_RMID, nullptr);
+  if (attached) {
+    X11Errors::Trap trap(display);
+    read = XShmGetImage(display, drawable, image, x, y, AllPlanes) != False;
+    read = trap.Sync() == 0 && read;
+  }
+  const auto release = [display, info, attached](XImage* im) {
+    if (attached) XShmDetach(display, info.get());
+    shmdt(info->shmaddr);
+    im->data = nullptr;  // the segment's, not Xlib's to free
+    XDestroyImage(im);
+  };
+  if (!read) {
+    release(image);
+    return nullptr;
+  }
+  return std::shared_ptr<XImage>(image, release);
+}
+
 }  // namespace
 
 X11DesktopSource::X11DesktopSource(Display* display, Window saverWindow)
@@ -110,41 +181,77 @@ Pixmap X11DesktopSource::ScreenshotPixmap(Display* display, Window window) {
   return pixmap;
 }
 
-bool X11DesktopSource::Grab(RgbaImage* out) {
-  if (display_ == nullptr) return false;
-  const ScreenList screens = XRandRScreens(display_).Screens();
-  return GrabMonitor(screens.Main(), out);
-}
-
-bool X11DesktopSource::GrabArea(const ViewRect& area, RgbaImage* out) {
-  if (display_ == nullptr) return false;
+std::shared_ptr<XImage> X11DesktopSource::ReadArea(const ViewRect& area) {
   const ScreenList screens = XRandRScreens(display_).Screens();
   const int number = screens.NumberForRect(area);
   const ScreenInfo* monitor = number >= 0 && static_cast<size_t>(number) < screens.screens.size()
                                   ? &screens.screens[static_cast<size_t>(number)]
                                   : screens.Main();
-  return GrabMonitor(monitor, out);
+  return ReadMonitor(monitor);
 }
 
-bool X11DesktopSource::GrabMonitor(const ScreenInfo* monitor, RgbaImage* out) {
+bool X11DesktopSource::Grab(RgbaImage* out) {
   if (display_ == nullptr || out == nullptr) return false;
+  const ScreenList screens = XRandRScreens(display_).Screens();
+  const std::shared_ptr<XImage> image = ReadMonitor(screens.Main());
+  return image != nullptr && ToRgba(display_, image.get(), out) && out->Valid();
+}
+
+bool X11DesktopSource::GrabArea(const ViewRect& area, RgbaImage* out) {
+  if (display_ == nullptr || out == nullptr) return false;
+  const std::shared_ptr<XImage> image = ReadArea(area);
+  return image != nullptr && ToRgba(display_, image.get(), out) && out->Valid();
+}
+
+bool X11DesktopSource::GrabPixels(const ViewRect& area, PackedPixels* out) {
+  if (display_ == nullptr || out == nullptr) return false;
+  std::shared_ptr<XImage> image = ReadArea(area);
+  if (image == nullptr) return false;
+  unsigned long rm = 0, gm = 0, bm = 0;
+  if (!MasksOf(display_, image.get(), &rm, &gm, &bm)) return false;
+  const Channel r = ChannelOf(rm), g = ChannelOf(gm), b = ChannelOf(bm);
+  constexpr int kHostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  if (image->format == ZPixmap && image->bits_per_pixel == 32 && image->byte_order == kHostOrder &&
+      r.bits == 8 && g.bits == 8 && b.bits == 8) {
+    PackedPixels p;
+    p.pixels = reinterpret_cast<const uint8_t*>(image->data);
+    p.width = image->width;
+    p.height = image->height;
+    p.stride = static_cast<size_t>(image->bytes_per_line);
+    p.redShift = r.shift;
+    p.greenShift = g.shift;
+    p.blueShift = b.shift;
+    p.keep = std::move(image);
+    *out = std::move(p);
+    return out->Valid();
+  }
+  // Any other layout (16-bit pixels, 10-bit channels, the other byte order).
+  auto rgba = std::make_shared<RgbaImage>();
+  if (!ToRgba(display_, image.get(), rgba.get()) || !rgba->Valid()) return false;
+  *out = PackedPixels::Of(*rgba);
+  out->keep = std::move(rgba);
+  return true;
+}
+
+std::shared_ptr<XImage> X11DesktopSource::ReadMonitor(const ScreenInfo* monitor) {
+  if (display_ == nullptr) return nullptr;
   X11Errors::Install();
   const Window root = DefaultRootWindow(display_);
   Drawable drawable = ScreenshotPixmap(display_, saverWindow_);
   if (drawable == 0) drawable = root;
 
-  unsigned gw = 0, gh = 0;
+  unsigned gw = 0, gh = 0, depth = 0;
   const auto geometry = [&](Drawable d) {
     X11Errors::Trap trap(display_);
     Window geometryRoot = 0;
     int gx = 0, gy = 0;
-    unsigned border = 0, depth = 0;
+    unsigned border = 0;
     const Status ok = XGetGeometry(display_, d, &geometryRoot, &gx, &gy, &gw, &gh, &border, &depth);
     return trap.Sync() == 0 && ok != 0;
   };
   if (!geometry(drawable)) {
     // A screenshot pixmap freed meanwhile: read the root window instead.
-    if (drawable == root || !geometry(root)) return false;
+    if (drawable == root || !geometry(root)) return nullptr;
     drawable = root;
   }
 
@@ -163,15 +270,16 @@ bool X11DesktopSource::GrabMonitor(const ScreenInfo* monitor, RgbaImage* out) {
       h = y1 - y0;
     }
   }
-  if (w < 1 || h < 1) return false;
+  if (w < 1 || h < 1) return nullptr;
+  if (std::shared_ptr<XImage> shared = ReadShared(display_, drawable, x, y, w, h, depth)) {
+    return shared;
+  }
   X11Errors::Trap trap(display_);
   XImage* image = XGetImage(display_, drawable, x, y, static_cast<unsigned>(w),
                             static_cast<unsigned>(h), AllPlanes, ZPixmap);
   if (trap.Sync() != 0 || image == nullptr) {
     if (image != nullptr) XDestroyImage(image);
-    return false;
+    return nullptr;
   }
-  const bool ok = ToRgba(display_, image, out);
-  XDestroyImage(image);
-  return ok && out->Valid();
+  return std::shared_ptr<XImage>(image, [](XImage* im) { XDestroyImage(im); });
 }

@@ -9,8 +9,12 @@
 // before mapping the saver's windows. Either way the picture is cut to one
 // monitor: Grab takes the main one (XRandR's primary, else the first),
 // GrabArea the one a view lies on, so that every monitor's view shows that
-// monitor's desktop. Main thread only.
+// monitor's desktop. The pixels come through shared memory (MIT-SHM) when
+// the server offers it for this connection, else over the connection.
+// Main thread only.
 #include <X11/Xlib.h>
+
+#include <memory>
 
 #include "platform/DesktopSource.h"
 #include "platform/ScreenInfo.h"
@@ -23,14 +27,19 @@ class X11DesktopSource final : public DesktopSource {
 
   bool Grab(RgbaImage* out) override;
   bool GrabArea(const ViewRect& area, RgbaImage* out) override;
+  // The X server's own pixels when they are 32-bit words with 8-bit
+  // channels (the usual TrueColor layouts), else converted to RGBA.
+  bool GrabPixels(const ViewRect& area, PackedPixels* out) override;
 
   // The pixmap named by `window`'s "_SCREENSAVER_SCREENSHOT" property; 0 when
   // there is none.
   static Pixmap ScreenshotPixmap(Display* display, Window window);
 
  private:
-  // `monitor` null: the whole drawable.
-  bool GrabMonitor(const ScreenInfo* monitor, RgbaImage* out);
+  // The monitor's part of the screenshot or the root window; `monitor`
+  // null: the whole drawable. Null when nothing could be read.
+  std::shared_ptr<XImage> ReadMonitor(const ScreenInfo* monitor);
+  std::shared_ptr<XImage> ReadArea(const ViewRect& area);
 
   Display* display_;
   Window saverWindow_;

@@ -52,6 +52,9 @@ class X11Window final : public ViewWindow {
   // the present path set with setPresentPath (Auto unless set).
   std::unique_ptr<OpenGLContext> CreateContext() override;
   void setPresentPath(PresentPath path) { present_ = path; }
+  // The windows we create have a black background; an adopted one's is its
+  // owner's.
+  bool BlackUntilDrawn() override { return kind_ != Kind::Adopted; }
 
   // Maps and raises a created window (adopted ones are left alone). With a
   // positive `waitSeconds`, waits up to that long for the server to report it

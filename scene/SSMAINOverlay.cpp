@@ -1,6 +1,7 @@
 // The scene driver's 2D layers: the banner, the centre message and the intro.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -105,12 +106,16 @@ void SSMAIN::DrawOverlay() {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_BLEND);
 
-  // Both strips are drawn every frame; while hidden they lie outside the view.
-  glTranslatef(bannerPos.x, bannerPos.y, 0);
-  if (BindResource(kLogoTexture)) Quad(0, 0, kLogoWidth, kLogoHeight);
-  glLoadIdentity();
-  glTranslatef(w * 0.5f - kStripWidth * 0.5f, bannerPos.y, 0);
-  if (BindResource(messageIndex)) Quad(0, 0, kStripWidth, kStripHeight);
+  // Both strips are drawn every frame they reach into the view; while hidden
+  // they lie wholly outside it (and with software OpenGL the first blended
+  // quad costs the first frame the compiling of its shader).
+  if (bannerPos.y < h && bannerPos.y + std::max(kLogoHeight, kStripHeight) > 0.0f) {
+    glTranslatef(bannerPos.x, bannerPos.y, 0);
+    if (BindResource(kLogoTexture)) Quad(0, 0, kLogoWidth, kLogoHeight);
+    glLoadIdentity();
+    glTranslatef(w * 0.5f - kStripWidth * 0.5f, bannerPos.y, 0);
+    if (BindResource(messageIndex)) Quad(0, 0, kStripWidth, kStripHeight);
+  }
 
   glDisable(GL_BLEND);
   glLoadIdentity();

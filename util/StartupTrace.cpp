@@ -35,5 +35,9 @@ void TraceStart(const char* stage) {
   timespec now{};
   clock_gettime(CLOCK_BOOTTIME, &now);
   const double t = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-  std::fprintf(stderr, "wingdrift: start +%.3f s %s\n", start >= 0 ? t - start : -1.0, stage);
+  timespec cpu{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+  const double c = static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9;
+  std::fprintf(stderr, "wingdrift: start +%.3f s (CPU %.3f s) %s\n", start >= 0 ? t - start : -1.0,
+               c, stage);
 }

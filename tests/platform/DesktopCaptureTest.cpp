@@ -78,3 +78,34 @@ TEST_F(DesktopCaptureGL, AFailedCaptureLeavesNoTextureAndSaysWhy) {
     EXPECT_EQ(name, 0u);
   }
 }
+
+TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
+  // Rows differ from each other, so that a row out of place shows; the
+  // texture is filled in bands of rows, whole and (16 rows) in part.
+  const struct {
+    int w, h, detail, texW, texH;
+  } cases[] = {{700, 300, 0, 512, 256}, {40, 20, 2, 32, 16}};
+  for (const auto& c : cases) {
+    FakeDesktop desktop;
+    desktop.image = Plain(c.w, c.h, 255);
+    for (int y = 0; y < c.h; ++y) {
+      for (int x = 0; x < c.w; ++x) {
+        uint8_t* p = &desktop.image.pixels[(static_cast<size_t>(y) * c.w + x) * 4];
+        p[0] = static_cast<uint8_t>(y * 7 % 256);
+        p[1] = 0;
+        p[2] = static_cast<uint8_t>(x % 256);
+      }
+    }
+    unsigned name = 0;
+    ASSERT_TRUE(CaptureDesktopTexture(desktop, {}, c.detail, &name));
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(ScaleForTexture(desktop.image, c.texW, c.texH, &want));
+    std::vector<uint8_t> back(want.size());
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, back.data());
+    EXPECT_EQ(back, want) << c.w << " x " << c.h;
+    glDeleteTextures(1, &name);
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
