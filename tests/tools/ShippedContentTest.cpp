@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -18,6 +19,7 @@
 #include "datafiles/BFLYFILE.h"
 #include "models/MS3D.h"
 #include "tests/support/GLTest.h"
+#include "tests/support/TempDir.h"
 #include "util/Math.h"
 
 namespace {
@@ -102,6 +104,28 @@ TEST(ShippedPicture, IsFullHd) {
   };
   EXPECT_EQ(be16(sof + 5), 1080);
   EXPECT_EQ(be16(sof + 7), 1920);
+}
+
+// The shipped data is made at build time; made again it must be the same,
+// byte for byte, or a rebuild would change what users install.
+TEST(ShippedGeneration, GivesTheSameBytesEveryTime) {
+  TempDir dir;
+  const std::string command = std::string("\"") + WINGDRIFT_BINARY_DIR +
+                              "/tools/content/make_content\" \"" + dir.path() + "\" --font \"" +
+                              WINGDRIFT_FONT + "\" --bold \"" + WINGDRIFT_FONT_BOLD + "\"";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::vector<std::string> files = ShippedTypes();
+  files.insert(files.end(), {"qorvane.vessimots", "Aqua Blue.jpg"});
+  const auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (const std::string& f : files) {
+    SCOPED_TRACE(f);
+    const std::string shipped = read(kData + f);
+    EXPECT_FALSE(shipped.empty());
+    EXPECT_TRUE(shipped == read(dir.File(f)));
+  }
 }
 
 }  // namespace
