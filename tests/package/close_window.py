@@ -6,11 +6,13 @@ import ctypes
 import sys
 
 CLIENT_MESSAGE = 33
+CURRENT_TIME = 0
 
 
 class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
                 ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
 
 
@@ -18,18 +20,34 @@ class Event(ctypes.Union):
     _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-x11 = ctypes.CDLL("libX11.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XInternAtom.restype = ctypes.c_ulong
-x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(Event)]
-x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-display = x11.XOpenDisplay(None) or sys.exit("close_window.py: cannot open the display")
-event = Event()
-event.xclient.type = CLIENT_MESSAGE
-event.xclient.window = int(sys.argv[1], 0)
-event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-event.xclient.format = 32
-event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-x11.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
-x11.XCloseDisplay(display)  # flushes the request
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: close_window.py WINDOW_ID")
+    window = int(sys.argv[1], 0)
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                               ctypes.c_long, ctypes.POINTER(Event)]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    display = x11.XOpenDisplay(None)
+    if not display:
+        sys.exit("close_window.py: cannot open the display")
+    event = Event()
+    event.xclient.type = CLIENT_MESSAGE
+    event.xclient.window = window
+    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    event.xclient.data[1] = CURRENT_TIME
+    x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+    x11.XSync(display, 0)
+    x11.XCloseDisplay(display)
+
+
+if __name__ == "__main__":
+    main()
