@@ -24,11 +24,11 @@ namespace {
 
 // A lump of `bytes` with its directory values taken from where it lies.
 LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
-  LumpSpec spec;
-  spec.bytes = std::move(bytes);
-  spec.type = type;
-  spec.alphaMode = alphaMode;
-  return spec;
+  LumpSpec lump;
+  lump.bytes = std::move(bytes);
+  lump.type = type;
+  lump.alphaMode = alphaMode;
+  return lump;
 }
 
 using Bytes = std::vector<uint8_t>;

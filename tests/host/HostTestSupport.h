@@ -2,27 +2,19 @@
 // What the host tests share: the data the build generates, files and
 // folders read back whole, and a settings store written as a test wants it.
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "host/Settings.h"
 #include "host/WingdriftHost.h"
 #include "platform/ScreenSaverDefaults.h"
+#include "tests/support/ReadFile.h"
 
 // The shipped types, resource file and picture of this build.
 inline const std::string kBuildData = WINGDRIFT_BINARY_DIR "/data/";
 
 inline bool HaveBuildData() { return std::filesystem::exists(kBuildData + kResourceFileName); }
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Every entry of a folder with its bytes (sub-folders by name only).
 inline std::map<std::string, std::string> Snapshot(const std::string& folder) {

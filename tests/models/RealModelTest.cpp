@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tests/models/ModelTestSupport.h"
+#include "tests/support/ReadFile.h"
 #include "util/MemoryStream.h"
 
 TEST(RealModels, ReadAsSavedByTheModeller) {
@@ -27,8 +26,7 @@ TEST(RealModels, ReadAsSavedByTheModeller) {
   };
   for (const auto& expected : models) {
     SCOPED_TRACE(expected.file);
-    std::ifstream file(folder + expected.file, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    const std::string bytes = ReadFile(folder + expected.file);
     MemoryStream in(bytes.data(), bytes.size());
     MS3D m;
     ASSERT_TRUE(m.LoadFromFStream(&in));

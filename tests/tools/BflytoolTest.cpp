@@ -5,10 +5,10 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -29,11 +29,6 @@ int Tool(const std::string& args, std::string* output = nullptr) {
   const int status = pclose(pipe);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 uint32_t U32(const std::string& b, size_t at) {
@@ -67,13 +62,13 @@ std::string Unpacked(const TempDir& dir, const std::string& type) {
 TEST(Bflytool, InfoAndValidateDescribeTypesAndPacksAndSayWhatIsWrong) {
   TempDir dir;
   const std::string gotf = Q(kData + "GOT-F.bfly"), pack = Q(kData + "qorvane.vessimots");
-  const std::string good = ReadAll(kData + "GOT-F.bfly");
+  const std::string good = ReadFile(kData + "GOT-F.bfly");
   ASSERT_GT(good.size(), 1000u);
   // Texture 0's image type made 3 (grey-scale): the TGA reader refuses it.
   std::string grey = good;
   grey[U32(grey, U32(grey, 60) + 16 + 4) + 2] = 3;
   // A resource pack whose lump 3 is no image.
-  std::string noImage = ReadAll(kData + "qorvane.vessimots");
+  std::string noImage = ReadFile(kData + "qorvane.vessimots");
   noImage[U32(noImage, 20) + 3 * 28 + 8] = 0;
   const std::string shortPath = dir.Write("short.bfly", good.substr(0, good.size() - 1));
   ExpectCases({
@@ -110,7 +105,7 @@ TEST(Bflytool, PackAndUnpackRoundTripEveryKindOfType) {
     TempDir dir;
     const std::string parts = Unpacked(dir, name), again = dir.File("again.bfly");
     ASSERT_EQ(Tool("pack " + Q(parts) + " -o " + Q(again)), 0);
-    EXPECT_TRUE(ReadAll(again) == ReadAll(kData + name)) << "the same bytes as the original";
+    EXPECT_TRUE(ReadFile(again) == ReadFile(kData + name)) << "the same bytes as the original";
   }
 }
 
@@ -129,20 +124,20 @@ TEST(Bflytool, NothingIsOverwrittenWithoutForceNorPackedFromBadParts) {
     std::string output;
     EXPECT_EQ(Tool(args, &output), 1);
     EXPECT_NE(output.find(": exists (use --force to replace it)\n"), std::string::npos) << output;
-    EXPECT_EQ(ReadAll(file), "keep me");
+    EXPECT_EQ(ReadFile(file), "keep me");
     EXPECT_EQ(Tool(args + " --force"), 0);
-    EXPECT_NE(ReadAll(file), "keep me");
+    EXPECT_NE(ReadFile(file), "keep me");
   }
   // The sheet is a PNG of four wing angles across and three views of each of
   // the three textures down.
-  const std::string png = ReadAll(sheet);
+  const std::string png = ReadFile(sheet);
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(png.substr(1, 3), "PNG");
   EXPECT_EQ(__builtin_bswap32(U32(png, 16)), 4u * 240u);
   EXPECT_EQ(__builtin_bswap32(U32(png, 20)), 44u + 9u * 240u);
   const std::string packSheet = dir.File("pack.png");
   ASSERT_EQ(Tool("preview " + Q(kData + "qorvane.vessimots") + " -o " + Q(packSheet)), 0);
-  EXPECT_EQ(ReadAll(packSheet).substr(1, 3), "PNG");
+  EXPECT_EQ(ReadFile(packSheet).substr(1, 3), "PNG");
 
   // Parts the saver cannot use are refused, and nothing is written.
   const std::string model = " --model " + Q(parts + "/model.ms3d");
@@ -163,7 +158,7 @@ TEST(Bflytool, NothingIsOverwrittenWithoutForceNorPackedFromBadParts) {
   ASSERT_EQ(Tool(out + model + " --texture " + texture + "=key --texture " + texture +
                  "=brightness --name Test"),
             0);
-  const std::string bytes = ReadAll(dir.File("out.bfly"));
+  const std::string bytes = ReadFile(dir.File("out.bfly"));
   EXPECT_EQ(U32(bytes, U32(bytes, 60) + 12), 1u);
   EXPECT_EQ(U32(bytes, U32(bytes, 60) + 16 + 12), 2u);
 }

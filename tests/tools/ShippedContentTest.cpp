@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -19,6 +17,7 @@
 #include "datafiles/BFLYFILE.h"
 #include "models/MS3D.h"
 #include "tests/support/GLTest.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
 #include "util/Math.h"
 
@@ -94,8 +93,7 @@ TEST_F(ShippedContent, EveryTypeHasItsSizeAndTwoSidedWings) {
 TEST(ShippedPicture, IsFullHd) {
   // A baseline JPEG whose frame header (SOF0) holds the height and the
   // width.
-  std::ifstream in(kData + "Aqua Blue.jpg", std::ios::binary);
-  const std::string jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string jpeg = ReadFile(kData + "Aqua Blue.jpg");
   const size_t sof = jpeg.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
   ASSERT_LT(sof + 9, jpeg.size());
@@ -116,15 +114,11 @@ TEST(ShippedGeneration, GivesTheSameBytesEveryTime) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::vector<std::string> files = ShippedTypes();
   files.insert(files.end(), {"qorvane.vessimots", "Aqua Blue.jpg"});
-  const auto read = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
   for (const std::string& f : files) {
     SCOPED_TRACE(f);
-    const std::string shipped = read(kData + f);
+    const std::string shipped = ReadFile(kData + f);
     EXPECT_FALSE(shipped.empty());
-    EXPECT_TRUE(shipped == read(dir.File(f)));
+    EXPECT_TRUE(shipped == ReadFile(dir.File(f)));
   }
 }
 
