@@ -115,13 +115,18 @@ void ONEBFLY::Draw(bool shadow) {
     // long that reaches far beyond the part's texels. Drawn first and
     // without depth, so the fill covers them wherever it reaches and only
     // the pixels it misses keep a line. Not in the shadow pass, whose
-    // translucent black would darken where lines and fill meet.
+    // translucent black would darken where lines and fill meet. Aliased even
+    // in a multisampled buffer: llvmpipe places multisampled lines half a
+    // pixel off and scissors them by another rule than it draws them, so a
+    // frame repainted in scissored parts would differ from the whole one.
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     GLboolean depthWrites = GL_TRUE;
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    const GLboolean multisample = glIsEnabled(GL_MULTISAMPLE);
     glDisable(GL_TEXTURE_2D);
+    glDisable(GL_MULTISAMPLE);
     glDepthMask(GL_FALSE);
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_UNSIGNED_BYTE, 0, lineColours.data());
@@ -132,6 +137,7 @@ void ONEBFLY::Draw(bool shadow) {
     glDisableClientState(GL_COLOR_ARRAY);
     glDepthMask(depthWrites);
     if (textured) glEnable(GL_TEXTURE_2D);
+    if (multisample) glEnable(GL_MULTISAMPLE);
     glColor4fv(colour);
   }
   for (size_t g = 0; g < groups.size(); ++g) DrawGroup(static_cast<int>(g), shadow);

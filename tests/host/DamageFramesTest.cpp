@@ -5,9 +5,11 @@
 // into a chain of three framebuffer objects whose ages the view is told (as
 // with buffer age), which is compared with whole frames drawn into the same
 // chain (llvmpipe rounds some blends into them a unit apart from the
-// pbuffer). Every frame repainted in part must equal the whole one pixel for
-// pixel, and every pixel that changes from one
-// whole frame to the next must lie inside that frame's damage. The frame-rate
+// pbuffer). The whole frames and the kept buffer are multisampled (4 samples,
+// as recordings are), so a butterfly's edge that covers part of a pixel
+// beyond its rectangle shows. Every frame repainted in part must equal the
+// whole one pixel for pixel, and every pixel that changes from one whole
+// frame to the next must lie inside that frame's damage. The frame-rate
 // text is on; as it shows the process's CPU load, which differs between the
 // runs, its panel is left out of the comparison between them.
 #include <GL/gl.h>
@@ -141,7 +143,7 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
   std::vector<uint64_t> whole;
   Frame last;
   int partial = 0, outside = 0;
-  Run(0, false, 0, [&](int i, WingdriftView& view, const Frame& f) {
+  Run(0, false, 4, [&](int i, WingdriftView& view, const Frame& f) {
     whole.push_back(Hash(f));
     partial += !view.frameDamage.full();
     for (int y = 0; f.width == last.width && f.height == last.height && y < f.height; ++y) {
@@ -166,7 +168,8 @@ TEST_F(DamageFramesTest, RepaintingTheDamageGivesTheWholeFrames) {
       Run(buffers, true, 0, [&](int, WingdriftView&, const Frame& f) { whole.push_back(Hash(f)); });
     }
     int repainted = 0, differs = 0;
-    Run(buffers, false, 0, [&](int i, WingdriftView& view, const Frame& f) {
+    // The chain's framebuffer objects have one sample.
+    Run(buffers, false, buffers == 1 ? 4 : 0, [&](int i, WingdriftView& view, const Frame& f) {
       repainted += !view.drawnDamage.full();
       if (Hash(f) != whole[size_t(i - 1)] && ++differs == 1) {
         ADD_FAILURE() << buffers << " buffers: frame " << i << " (" << i * kStep
