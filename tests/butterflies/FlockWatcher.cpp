@@ -15,14 +15,11 @@ bool Finite(const MATRIX& m) {
   return std::isfinite(sum);
 }
 
-std::string Describe(const VECTOR3D& v) {
+// False with `text` and the position `at` in `why`.
+bool Fail(std::string* why, const std::string& text, VECTOR3D at) {
   std::ostringstream s;
-  s << "(" << v.x << ", " << v.y << ", " << v.z << ")";
-  return s.str();
-}
-
-bool Fail(std::string* why, const std::string& text) {
-  if (why) *why = text;
+  s << text << " at (" << at.x << ", " << at.y << ", " << at.z << ")";
+  if (why) *why = s.str();
   return false;
 }
 
@@ -33,29 +30,25 @@ bool AtDepthLimit(const ONEBFLY& b) {
 }  // namespace
 
 bool CheckButterflyState(const ONEBFLY& b, std::string* why, float depthStep) {
-  const bool finite = Finite(b.position) && Finite(b.direction) && Finite(b.angles) &&
-                      Finite(b.target) && Finite(b.turnRate) && Finite(b.wingAngles) &&
-                      Finite(b.orientation) && Finite(b.wingMatrix) &&
-                      std::isfinite(b.airSpeed + b.throttle + b.lift + b.targetTimer +
-                                    b.wingTimer + b.landTimer + b.landBlend);
-  if (!finite) return Fail(why, "a flight value is not finite at " + Describe(b.position));
-  for (const BASICJOINT& j : b.joints) {
-    if (!Finite(j.absolute)) return Fail(why, "a joint matrix is not finite");
-  }
-  for (const MODELVERTEX& v : b.vertexBuffer) {
-    if (!Finite(v.position) || !Finite(v.normal))
-      return Fail(why, "a skinned vertex is not finite");
-  }
+  bool finite = Finite(b.position) && Finite(b.direction) && Finite(b.angles) &&
+                Finite(b.target) && Finite(b.turnRate) && Finite(b.wingAngles) &&
+                Finite(b.orientation) && Finite(b.wingMatrix) &&
+                std::isfinite(b.airSpeed + b.throttle + b.lift + b.targetTimer + b.wingTimer +
+                              b.landTimer + b.landBlend);
+  for (const BASICJOINT& j : b.joints) finite = finite && Finite(j.absolute);
+  for (const MODELVERTEX& v : b.vertexBuffer)
+    finite = finite && Finite(v.position) && Finite(v.normal);
+  if (!finite) return Fail(why, "a flight value, joint or vertex is not finite", b.position);
   if (b.action == ONEBFLY::kWaiting) return true;
 
   if (b.position.z < ONEBFLY::kBackLimit || b.position.z > ONEBFLY::kFrontLimit)
-    return Fail(why, "z beyond the depth limits at " + Describe(b.position));
+    return Fail(why, "z beyond the depth limits", b.position);
   if (b.wingAngles.x != 0.0f || b.wingAngles.y != 0.0f || b.wingAngles.z < 0.0f ||
       b.wingAngles.z > ONEBFLY::kStrokeTop)
-    return Fail(why, "wing angles out of range: " + Describe(b.wingAngles));
-  if (b.lift < -100.0f || b.lift > 100.0f) return Fail(why, "lift out of range");
+    return Fail(why, "wing angles out of range", b.wingAngles);
+  if (b.lift < -100.0f || b.lift > 100.0f) return Fail(why, "lift out of range", b.position);
   for (float rate : {b.turnRate.x, b.turnRate.y, b.turnRate.z}) {
-    if (std::fabs(rate) > 30.0f) return Fail(why, "turn rate above 30: " + Describe(b.turnRate));
+    if (std::fabs(rate) > 30.0f) return Fail(why, "turn rate above 30", b.turnRate);
   }
   // The depth limits clamp z after the view test of the move, and the view
   // narrows towards the camera: a butterfly clamped there may stand beyond
@@ -64,7 +57,7 @@ bool CheckButterflyState(const ONEBFLY& b, std::string* why, float depthStep) {
   const float viewRadius = b.bflyData ? 2.0f * b.bflyData->radius : 0.0f;
   if (b.entered && b.bflyData && !SphereInFrustum(b.position, viewRadius) &&
       (!AtDepthLimit(b) || !SphereInFrustum(b.position, viewRadius + depthStep)))
-    return Fail(why, "an entered butterfly left the view at " + Describe(b.position));
+    return Fail(why, "an entered butterfly left the view", b.position);
   return true;
 }
 
@@ -79,9 +72,10 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
     Track& t = tracks_[i];
     std::string problem;
     const auto fail = [&](const std::string& text) {
-      std::ostringstream s;
-      s << "frame " << counts.frames << ", butterfly " << i << ": " << text;
-      return Fail(why, s.str());
+      if (problem.empty()) Fail(&problem, text, b.position);
+      *why = "frame " + std::to_string(counts.frames) + ", butterfly " + std::to_string(i) +
+             ": " + problem;
+      return false;
     };
     if (!CheckButterflyState(b, &problem, FrameStep(dt))) return fail(problem);
     const bool flying = b.action == ONEBFLY::kFlying, wasFlying = t.action == ONEBFLY::kFlying;
@@ -95,8 +89,7 @@ bool FlockWatcher::Check(const AQUARIUM& aquarium, float dt, std::string* why) {
       return fail("went back to waiting");
     if (b.action == ONEBFLY::kLanded && wasFlying) {
       ++counts.landings;
-      if (!AtDepthLimit(b))
-        return fail("landed away from the depth limits at " + Describe(b.position));
+      if (!AtDepthLimit(b)) return fail("landed away from the depth limits");
       t.landedAt = b.position;
     } else if (b.action == ONEBFLY::kLanded && !CompareVectors(b.position, t.landedAt)) {
       return fail("moved while landed");

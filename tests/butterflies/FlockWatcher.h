@@ -20,11 +20,11 @@
 #include "butterflies/AQUARIUM.h"
 
 struct FlockCounts {
-  int64_t frames = 0;
-  int64_t launches = 0;
-  int64_t landings = 0;
-  int64_t takeOffs = 0;
-  int64_t strokes = 0;  // wing strokes started in flight
+  long frames = 0;
+  long launches = 0;
+  long landings = 0;
+  long takeOffs = 0;
+  long strokes = 0;  // wing strokes started in flight
 };
 
 class FlockWatcher {

@@ -37,37 +37,23 @@
 #include "tests/support/TempDir.h"
 
 namespace {
-
 std::atomic<long> g_liveBytes{0};  // bytes held through operator new
-
-void* CountedAlloc(std::size_t n) {
-  void* p = std::malloc(n == 0 ? 1 : n);
-  if (p) g_liveBytes += static_cast<long>(malloc_usable_size(p));
-  return p;
 }
 
-void CountedFree(void* p) {
+// The program's allocations, counted. The library's other forms (arrays,
+// nothrow) call these; aligned forms are left to the library, they pair among
+// themselves.
+void* operator new(std::size_t n) {
+  void* p = std::malloc(n == 0 ? 1 : n);
+  if (!p) throw std::bad_alloc();
+  g_liveBytes += static_cast<long>(malloc_usable_size(p));
+  return p;
+}
+void operator delete(void* p) noexcept {
   if (p) g_liveBytes -= static_cast<long>(malloc_usable_size(p));
   std::free(p);
 }
-
-}  // namespace
-
-// The program's allocations, counted. Aligned forms are left to the library;
-// they pair among themselves.
-void* operator new(std::size_t n) {
-  if (void* p = CountedAlloc(n)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return CountedAlloc(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return CountedAlloc(n); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { CountedFree(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -121,7 +107,7 @@ int Soak(const SETTINGS& settings, double hours, long rebuildEvery, const std::s
     if (!watcher.Check(*aquarium, kDt, &why)) return Fail(why);
     if (f % 60 == 0) {
       // A frame as the scene draws it, then the view of the flight again.
-      DrawFlockFrame(aquarium.get(), 320, wide ? 180 : 240, kSpeed, kDt, true, false);
+      DrawFlockFrame(aquarium.get(), 320, wide ? 180 : 240, kSpeed, kDt, false);
       setView();
     }
     if (f % rebuildEvery == 0 && f < frames && !build())
@@ -133,12 +119,10 @@ int Soak(const SETTINGS& settings, double hours, long rebuildEvery, const std::s
   const long liveMost = *std::max_element(liveAfterTeardown.begin(), liveAfterTeardown.end());
   const FlockCounts& c = watcher.counts;
   std::printf("flock_soak: %.2f simulated hours, %zu builds; live allocations after a teardown "
-              "%ld bytes after the first, %ld at most; %lld launches, %lld landings, %lld "
-              "take-offs, %lld strokes\n",
-              hours, liveAfterTeardown.size(), liveFirst, liveMost,
-              static_cast<long long>(c.launches),
-              static_cast<long long>(c.landings), static_cast<long long>(c.takeOffs),
-              static_cast<long long>(c.strokes));
+              "%ld bytes after the first, %ld at most; %ld launches, %ld landings, %ld "
+              "take-offs, %ld strokes\n",
+              hours, liveAfterTeardown.size(), liveFirst, liveMost, c.launches, c.landings,
+              c.takeOffs, c.strokes);
   if (liveMost > liveFirst) return Fail("a teardown left allocations behind");
   std::printf("flock_soak: passed\n");
   return 0;
@@ -157,7 +141,7 @@ int main(int argc, char** argv) {
   // leak checker to report.
   OffscreenGL& gl = *new OffscreenGL;
   if (!gl.Create(320, 180)) return Fail(gl.error());
-  PrepareFlockGL();
+  PrepareFlockGL(320, 180);
   TempDir types;
   WriteTestFlockTypes(types.path());
   const unsigned seed = static_cast<unsigned>(argc > 3 ? std::atol(argv[3]) : std::time(nullptr));
