@@ -4,6 +4,7 @@
 // it flies and that rebuilding it leaks nothing; and the catalogue of
 // installed types, over real folders.
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <malloc.h>
 #include <sys/stat.h>
 
@@ -20,13 +21,15 @@
 #include <vector>
 
 #include "butterflies/AQUARIUM.h"
-#include "tests/butterflies/FlockFrame.h"
 #include "tests/butterflies/FlockTypes.h"
 #include "tests/butterflies/FlockWatcher.h"
 #include "tests/support/GLTest.h"
+#include "scene/SceneLight.h"
+#include "scene/Shadows.h"
 #include "tests/support/ReportRecorder.h"
 #include "tests/support/SceneView.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ViewFrame.h"
 #include "util/CString.h"
 #include "util/Frustum.h"
 
@@ -51,21 +54,71 @@ namespace {
 
 constexpr float kDt = 1.0f / 60.0f;
 
-// Each test has a folder with type A (one texture) and type B (three).
+// Each test has a folder with type A (one texture, its alpha shared, a
+// small wingspan) and type B (three textures, a large wingspan, scaled to
+// 130 %).
 class Aquarium : public GLTest {
  protected:
   void SetUp() override {
     GLTest::SetUp();
     for (const auto& [name, textures] : {std::pair{"A", 1}, {"B", 3}}) {
+      const bool small = textures == 1;
       ButterflySpec recipe;
       recipe.name = name;
-      recipe.wingCells = 3;
+      recipe.wingSpan = small ? 3.0f : 6.0f;
+      recipe.modelScale = small ? 100 : 130;
+      recipe.sharedAlpha = small;
       recipe.colours.assign(textures, {{40, 100, 200}});
       WriteButterflyType(types_.path(), std::string(name) + ".bfly", recipe);
     }
   }
   TempDir types_;
 };
+
+// The view's one-time GL state for a drawable of width x height pixels, and
+// light 0 as the scene sets it.
+void PrepareFlockGL(int width, int height) {
+  ViewGLInit(width, height);
+  SetSceneLight();
+}
+
+// One frame of the flock the way the scene draws it, without the background
+// and the overlay, into a viewport of width x height pixels cleared to a
+// light grey: the view's projection, camera and light, the frustum,
+// AQUARIUM::Move (unless `move` is false), the shadow pass and the normal
+// pass.
+void DrawFlockFrame(AQUARIUM* aquarium, int width, int height, float speedFactor, float dt,
+                    bool move = true) {
+  const VECTOR3D light = {0.0f, 0.0f, 100.0f};
+  glViewport(0, 0, width, height);
+  glClearColor(0.8f, 0.8f, 0.8f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  ViewReshape(width, height);
+  glEnable(GL_TEXTURE_2D);
+  gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
+  const GLfloat lightPos[] = {light.x, light.y, light.z, 1};
+  glLightfv(GL_LIGHT0, GL_POSITION, lightPos);
+  ExtractFrustum();
+  if (move) aquarium->Move(speedFactor, dt);
+
+  glEnable(GL_CULL_FACE);
+  StartShadows(light, 1.0f);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  aquarium->Draw(true);
+  glDisable(GL_BLEND);
+  EndShadows(1.0f);
+  aquarium->Draw(false);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_TEXTURE_2D);
+}
+
+// Texture names 1 to `upTo` that are live textures now (glIsTexture).
+int CountLiveTextures(unsigned upTo = 4096) {
+  int live = 0;
+  for (GLuint name = 1; name <= upTo; ++name) live += glIsTexture(name) ? 1 : 0;
+  return live;
+}
 
 int LoadedTextures(const AQUARIUM& a) {
   int n = 0;
@@ -319,11 +372,9 @@ TEST_F(Aquarium, SortsBackToFrontKeepingTheOrderOfEqualDepths) {
 }
 
 TEST_F(Aquarium, TwentyMinutesInAWideAndANarrowView) {
-  TempDir dir;
-  WriteTestFlockTypes(dir.path());
   PrepareFlockGL(kWidth, kHeight);
   std::srand(20240);
-  const FlockCounts c = Soak(FlockSettings(dir.path(), 10), 20, 10);
+  const FlockCounts c = Soak(FlockSettings(types_.path(), 10), 20, 10);
   EXPECT_EQ(c.launches, 20);
   EXPECT_GT(c.landings, 20);
   EXPECT_GE(c.takeOffs, c.landings - 20);
@@ -331,7 +382,7 @@ TEST_F(Aquarium, TwentyMinutesInAWideAndANarrowView) {
 }
 
 // The soak runs (label "soak"), FLOCK_SOAK="HOURS [REBUILD_MINUTES] [SEED]
-// [test|gotf|mix]": ten butterflies of the three generated types, ten
+// [test|gotf|mix]": ten butterflies of the two generated types, ten
 // shipped "GOT-F.bfly", or ten of random shipped types, rebuilt every five
 // minutes unless told; the seed, the current time unless given, is printed.
 TEST_F(Aquarium, Soak) {
@@ -342,11 +393,9 @@ TEST_F(Aquarium, Soak) {
   std::string flock = "test";
   std::istringstream(args) >> hours >> rebuild >> seed >> flock;
   std::printf("flock soak: %s flock, seed %u\n", flock.c_str(), seed);
-  TempDir dir;
-  WriteTestFlockTypes(dir.path());
   PrepareFlockGL(kWidth, kHeight);
   std::srand(seed);
-  const FlockCounts c = Soak(flock == "test" ? FlockSettings(dir.path(), 10)
+  const FlockCounts c = Soak(flock == "test" ? FlockSettings(types_.path(), 10)
                                              : FlockSettings(WINGDRIFT_BINARY_DIR "/data/", 10,
                                                              flock == "mix" ? 0 : 1, "GOT-F.bfly"),
                             hours * 60, rebuild);

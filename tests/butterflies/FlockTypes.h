@@ -15,10 +15,6 @@ inline std::string WriteButterflyType(const std::string& folder, const std::stri
   return path;
 }
 
-// The test flock's three types, which differ in size, texture count and alpha
-// handling.
-void WriteTestFlockTypes(const std::string& folder);
-
 // The settings the flock reads: `count` butterflies from `folder1` (and
 // `folder2`), at the default size, with the given mix and selected type.
 inline SETTINGS FlockSettings(const std::string& folder1, int64_t count, int32_t mix = 0,
