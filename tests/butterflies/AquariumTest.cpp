@@ -23,9 +23,9 @@
 #include "butterflies/AQUARIUM.h"
 #include "tests/butterflies/FlockTypes.h"
 #include "tests/butterflies/FlockWatcher.h"
-#include "tests/support/GLTest.h"
 #include "scene/SceneLight.h"
 #include "scene/Shadows.h"
+#include "tests/support/GLTest.h"
 #include "tests/support/ReportRecorder.h"
 #include "tests/support/SceneView.h"
 #include "tests/support/TempDir.h"
@@ -82,35 +82,22 @@ void PrepareFlockGL(int width, int height) {
   SetSceneLight();
 }
 
-// One frame of the flock the way the scene draws it, without the background
-// and the overlay, into a viewport of width x height pixels cleared to a
-// light grey: the view's projection, camera and light, the frustum,
-// AQUARIUM::Move (unless `move` is false), the shadow pass and the normal
-// pass.
-void DrawFlockFrame(AQUARIUM* aquarium, int width, int height, float speedFactor, float dt,
-                    bool move = true) {
-  const VECTOR3D light = {0.0f, 0.0f, 100.0f};
+// One frame of the flock as the scene draws it, without the background and
+// the overlay, into a viewport of width x height pixels cleared to a light
+// grey: the view's projection and camera, the frustum, a move unless `move`
+// is false, the shadow pass and the normal pass.
+void DrawFlockFrame(AQUARIUM* aquarium, int width, int height, bool move = true) {
   glViewport(0, 0, width, height);
   glClearColor(0.8f, 0.8f, 0.8f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ViewReshape(width, height);
-  glEnable(GL_TEXTURE_2D);
   gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
-  const GLfloat lightPos[] = {light.x, light.y, light.z, 1};
-  glLightfv(GL_LIGHT0, GL_POSITION, lightPos);
   ExtractFrustum();
-  if (move) aquarium->Move(speedFactor, dt);
-
-  glEnable(GL_CULL_FACE);
-  StartShadows(light, 1.0f);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_BLEND);
+  if (move) aquarium->Move(0.75f, kDt);
+  StartShadows({0, 0, 100}, 1.0f);
   aquarium->Draw(true);
-  glDisable(GL_BLEND);
   EndShadows(1.0f);
   aquarium->Draw(false);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_TEXTURE_2D);
 }
 
 // Texture names 1 to `upTo` that are live textures now (glIsTexture).
@@ -160,7 +147,7 @@ FlockCounts Soak(const SETTINGS& settings, double minutes, double rebuildMinutes
         EXPECT_TRUE(watcher.Check(a, kDt, &why)) << why;
         if (f % 60 == 0) {
           // A frame as the scene draws it, then the view of the flight again.
-          DrawFlockFrame(&a, 256, wide ? 144 : 192, 0.75f, kDt, false);
+          DrawFlockFrame(&a, 256, wide ? 144 : 192, false);
           setView();
         }
       }
@@ -333,7 +320,7 @@ TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesKeepsThemInSightAndCapsTheSpeed) {
   ASSERT_TRUE(a.Setup(&s));
   PrepareFlockGL(kWidth, kHeight);
   const auto drawn = [&a](bool move) {
-    DrawFlockFrame(&a, kWidth, kHeight, 0.75f, kDt, move);
+    DrawFlockFrame(&a, kWidth, kHeight, move);
     const std::vector<uint8_t> px = GLTest::Context().ReadPixels();
     int n = 0;
     for (size_t i = 0; i < px.size(); i += 4) n += px[i] != px[0] || px[i + 1] != px[1];

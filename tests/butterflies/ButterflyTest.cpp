@@ -81,16 +81,14 @@ ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f)
 // catalogue loads it.
 class Body : public GLTest {
  protected:
-  BFLYDATA* Load(const ButterflySpec& recipe, float size = 1.0f) {
+  BFLYDATA* Load(bool wingJoints = true, float size = 1.0f) {
+    ButterflySpec recipe;
+    recipe.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}};
+    recipe.wingJoints = wingJoints;
     TempDir dir;
     WriteButterflyType(dir.path(), "Type.bfly", recipe);
     CopyCString(info_.fileName, "Type.bfly");
     return info_.LoadData((dir.path() + "/").c_str(), size) ? info_.data.get() : nullptr;
-  }
-  static ButterflySpec ThreeColours() {
-    ButterflySpec recipe;
-    recipe.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}};
-    return recipe;
   }
   // A new butterfly of `data` launched.
   static ONEBFLY Launched(BFLYDATA* data) {
@@ -383,9 +381,8 @@ TEST(Flight, RestsAndTakesOff) {
   EXPECT_GT(b.position.z, -40.0f);
 }
 
-
 TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
-  BFLYDATA* data = Load(ThreeColours());
+  BFLYDATA* data = Load();
   ASSERT_TRUE(data);
   EXPECT_FALSE(ONEBFLY().SetupFromBFlyData(nullptr));
   BFLYDATA empty;
@@ -400,15 +397,14 @@ TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
   ASSERT_EQ(b.joints.size(), 3u);
   EXPECT_EQ(b.indices, data->prototype->indices);
   // Incomplete bodies draw nothing (and do not fail).
-  ONEBFLY noType = b;
-  noType.bflyData = nullptr;
-  noType.Draw(false);
   ONEBFLY().Draw(false);
+  b.bflyData = nullptr;
+  b.Draw(false);
 }
 
 TEST_F(Body, WingStrokesLiftTheButterfly) {
   SetSceneFrustum(1920, 1080);
-  BFLYDATA* data = Load(ThreeColours());
+  BFLYDATA* data = Load();
   ASSERT_TRUE(data);
   ONEBFLY b = Launched(data);
   b.target = {0, 0, 30};
@@ -458,9 +454,7 @@ TEST_F(Body, WingStrokesLiftTheButterfly) {
 
 TEST_F(Body, WithoutWingJointsTheWingsNeverMove) {
   SetSceneFrustum(1920, 1080);
-  ButterflySpec recipe = ThreeColours();
-  recipe.wingJoints = false;
-  ONEBFLY b = Launched(Load(recipe));
+  ONEBFLY b = Launched(Load(false));
   for (int i = 0; i < 300; ++i) b.Move(nullptr, 0, 0.75f, kDt);
   EXPECT_TRUE(CompareVectors(b.wingAngles, {0, 0, 0}));
   for (const BASICJOINT& j : b.joints)
@@ -471,7 +465,7 @@ TEST_F(Body, LongFramesStayBounded) {
   // Rate x dt beyond 1 for the wings, up to the two seconds the host lets
   // through: every approach stops at its goal, nothing diverges.
   SetSceneFrustum(1024, 768);
-  BFLYDATA* data = Load(ThreeColours(), 0.7f);
+  BFLYDATA* data = Load(true, 0.7f);
   for (float dt : {0.1f, 0.5f, 2.0f}) {
     std::srand(static_cast<unsigned>(dt * 1000));
     ONEBFLY b = Launched(data);
@@ -487,7 +481,6 @@ TEST_F(Body, LongFramesStayBounded) {
     }
   }
 }
-
 
 using Edges = GLTest;
 
