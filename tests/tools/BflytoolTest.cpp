@@ -10,6 +10,9 @@
 
 #include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
+#include "tools/ButterflyBuilder.h"
+#include "tools/LumpWriter.h"
+#include "tools/TgaWriter.h"
 
 namespace {
 
@@ -139,28 +142,86 @@ TEST(Bflytool, NothingIsOverwrittenWithoutForceNorPackedFromBadParts) {
   ASSERT_EQ(Tool("preview " + Q(kData + "qorvane.vessimots") + " -o " + Q(packSheet)), 0);
   EXPECT_EQ(ReadFile(packSheet).substr(1, 3), "PNG");
 
-  // Parts the saver cannot use are refused, and nothing is written.
+  // Each texture's alpha rule sits in its own directory entry.
   const std::string model = " --model " + Q(parts + "/model.ms3d");
   const std::string texture = Q(parts + "/texture-0.tga");
-  const std::string notImage = dir.Write("note.tga", "not an image at all");
   const std::string out = "pack -o " + Q(dir.File("out.bfly"));
-  ExpectCases({
-      {out + model + " --texture " + texture + " --name " + std::string(40, 'x'), 1,
-       "bflytool pack: the display name must have 1 to 39 bytes\n"},
-      {out + model + " --texture " + Q(notImage) + " --name Test", 1,
-       notImage + ": not a TGA image the saver reads"},
-      {out + " --model " + texture + " --texture " + texture + " --name Test", 1,
-       "not a MilkShape 3D model the saver reads"},
-      {out + model + " --texture " + texture + "=glowing --name Test", 2, ""},
-  });
-  EXPECT_FALSE(std::ifstream(dir.File("out.bfly")).good()) << "nothing written";
-  // Each texture's alpha rule sits in its own directory entry.
   ASSERT_EQ(Tool(out + model + " --texture " + texture + "=key --texture " + texture +
                  "=brightness --name Test"),
             0);
   const std::string bytes = ReadFile(dir.File("out.bfly"));
   EXPECT_EQ(U32(bytes, U32(bytes, 60) + 12), 1u);
   EXPECT_EQ(U32(bytes, U32(bytes, 60) + 16 + 12), 2u);
+}
+
+TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
+  TempDir dir;
+  const std::string parts = Unpacked(dir, "GOT-F.bfly"), gotf = Q(kData + "GOT-F.bfly");
+  const std::string model = " --model " + Q(parts + "/model.ms3d"), name = " --name Test";
+  const std::string texture = " --texture " + Q(parts + "/texture-0.tga");
+  const std::string out = "pack -o " + Q(dir.File("out.bfly")), missing = Q(dir.File("missing"));
+  const std::string notImage = dir.Write("note.tga", "not an image at all");
+  TgaImage tiny;
+  tiny.width = tiny.height = 2;
+  tiny.pixels.assign(12, 200);
+  const std::string alpha = " --alpha " + Q(dir.Write("alpha.tga", MakeTga(tiny, false)));
+  // No texture; a texture lump that runs past the end of the file.
+  LumpSpec lump, beyond;
+  lump.bytes = beyond.bytes = MakeTga(tiny, false);
+  beyond.size = 1u << 30;
+  const std::string bare = Q(dir.Write("bare.bfly", MakeBflyFile({}, {lump})));
+  const std::string cut = Q(dir.Write("cut.bfly", MakeBflyFile({}, {lump, beyond})));
+  ExpectCases({
+      {"pack" + model + texture + name, 2, "bflytool pack: no output file (-o OUT.bfly)\n"},
+      {out + model + texture + name + " --scale 0", 2, "--scale is a whole per cent from 1 to 255"},
+      {out + model + texture + "=glowing" + name, 2, "is not opaque, key or brightness"},
+      {out + " --bogus", 2, "bflytool pack: unexpected argument --bogus\n"},
+      {"pack " + Q(parts) + " -o x.bfly" + name, 2, "either a folder with a manifest or the parts"},
+      {out + name, 2, "needs --model and at least one --texture (or a folder)"},
+      {"pack " + missing + " -o x.bfly", 1, "missing/manifest.txt: cannot be read\n"},
+      {out + model + texture + " --name " + std::string(40, 'x'), 1,
+       "bflytool pack: the display name must have 1 to 39 bytes\n"},
+      {out + " --model " + missing + texture + name, 1, "missing: cannot be read\n"},
+      {out + model + " --texture " + missing + name, 1, "missing: cannot be read\n"},
+      {out + model + " --alpha " + missing + texture + name, 1, "missing: cannot be read\n"},
+      {out + model + " --alpha " + Q(notImage) + texture + name, 1,
+       notImage + ": not a TGA image the saver reads"},
+      {out + model + " --texture " + Q(notImage) + name, 1, ": not a TGA image the saver reads"},
+      {out + model + alpha + texture + name, 1,
+       "texture-0.tga: larger than the shared alpha image"},
+      {out + " --model " + Q(parts + "/texture-0.tga") + texture + name, 1,
+       "not a MilkShape 3D model the saver reads"},
+      {"unpack --bogus", 2, "bflytool unpack: unknown option --bogus\n"},
+      {"unpack " + gotf, 2, "usage: bflytool unpack FILE DIR [--force]\n"},
+      {"unpack " + Q(notImage) + " " + Q(dir.File("u")), 1, "not a readable butterfly type"},
+      {"unpack " + bare + " " + Q(dir.File("u")), 1, "bare.bfly: holds no texture\n"},
+      {"unpack " + cut + " " + Q(dir.File("u")), 1, "cut.bfly: lump 1 lies outside the file\n"},
+      {"unpack " + gotf + " " + Q(dir.File("none/u")), 1, "none/u: cannot be created\n"},
+      {"pack -o " + Q(dir.File("none/out.bfly")) + model + texture + name, 1,
+       "none/out.bfly: cannot be written\n"},
+  });
+  EXPECT_FALSE(std::ifstream(dir.File("out.bfly")).good());
+  EXPECT_FALSE(std::ifstream(dir.File("u")).good());
+  // A manifest the pack cannot follow names its line.
+  const std::string folder = dir.File("m");
+  ASSERT_EQ(Tool("unpack " + gotf + " " + Q(folder)), 0);
+  for (const auto& [manifest, says] :
+       {std::pair{"name = X\nno equals sign\n", "manifest line 2: expected key = value"},
+        {"scale = 0", "manifest line 1: scale is a whole per cent from 1 to 255"},
+        {"info = 256", "manifest line 1: info is a byte from 0 to 255"},
+        {"texture = a.tga glowing", "texture = FILE RULE, RULE one of opaque, key, brightness"},
+        {"colour = red", "manifest line 1: unknown key \"colour\""},
+        {"# parts\nname = X", "manifest: needs a model and at least one texture"}}) {
+    std::ofstream(folder + "/manifest.txt") << manifest;
+    ExpectCases({{"pack " + Q(folder) + " -o " + Q(dir.File("out.bfly")), 1, says}});
+  }
+  // Wings that cannot move are packed, with a warning.
+  ButterflySpec still;
+  still.wingJoints = false;
+  dir.Write("still.bfly", ButterflyFile(still));
+  ASSERT_EQ(Tool("unpack " + Q(dir.File("still.bfly")) + " " + Q(dir.File("still"))), 0);
+  ExpectCases({{"pack " + Q(dir.File("still")) + " -o " + Q(dir.File("still2.bfly")), 0,
+                "warning: no joints \"wingl\" and \"wingr\" at index 1 or more"}});
 }
 
 }  // namespace
