@@ -27,6 +27,12 @@ using Rgb = std::array<int, 3>;
 const Rgb kBackground = {50, 100, 150};
 const Rgb kClear = {51, 102, 153};  // glClearColor(0.2, 0.4, 0.6)
 
+bool Near(const Rgb& a, const Rgb& b, int tolerance) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(a[i] - b[i]) > tolerance) return false;
+  return true;
+}
+
 // A scene over the test resource pack (or `pack`), one butterfly type, and a
 // solid background texture owned here, as the view owns its picture.
 class Rig {
@@ -61,6 +67,14 @@ class Rig {
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
     return {p[0], p[1], p[2]};
   }
+  // Whether pixels all over the view, the message's band and the banner's
+  // edges included, are within `tolerance` of `colour`.
+  bool Everywhere(const Rgb& colour, int tolerance) const {
+    for (int y : {5, 128, 140, 250})
+      for (int x : {2, 128, 250})
+        if (!Near(Pixel(x, y), colour, tolerance)) return false;
+    return true;
+  }
   // The row through the middle of the banner.
   int BannerRow() const { return static_cast<int>(std::lround(scene.bannerPos.y)) + 16; }
 
@@ -71,14 +85,6 @@ class Rig {
   SSMAIN scene;
   int width = 0, height = 0;
 };
-
-::testing::AssertionResult Near(const Rgb& a, const Rgb& b, int tolerance) {
-  for (int i = 0; i < 3; ++i)
-    if (std::abs(a[i] - b[i]) > tolerance)
-      return ::testing::AssertionFailure() << ::testing::PrintToString(a) << " is not "
-                                           << ::testing::PrintToString(b);
-  return ::testing::AssertionSuccess();
-}
 
 using SceneDriver = GLTest;
 
@@ -134,11 +140,8 @@ TEST_F(SceneDriver, PreviewNeverShowsTheOverlayNorDarkens) {
     ASSERT_EQ(rig.scene.messageFade, 0.0f) << "at " << rig.scene.elapsed << " s";
   }
   EXPECT_FALSE(rig.scene.bannerShown);
-  // No butterflies: every pixel is the undarkened background, the message's
-  // band and the banner's edge included.
-  for (int y : {5, 128, 140, 250})
-    for (int x : {2, 128, 250})
-      EXPECT_TRUE(Near(rig.Pixel(x, y), kBackground, 2)) << x << ", " << y;
+  // No butterflies: every pixel is the undarkened background.
+  EXPECT_TRUE(rig.Everywhere(kBackground, 2));
 }
 
 TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
@@ -175,8 +178,7 @@ TEST_F(SceneDriver, ATruncatedResourceFileOnlyClearsTheViewFrameAfterFrame) {
   // would overflow its stack long before.
   rig.RunTo(115.0, 0.1);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  for (int y : {5, 128, 250})
-    for (int x : {5, 128, 250}) EXPECT_TRUE(Near(rig.Pixel(x, y), kClear, 1)) << x << ", " << y;
+  EXPECT_TRUE(rig.Everywhere(kClear, 1));
 }
 
 TEST_F(SceneDriver, MissingResourceImagesAreSkipped) {
