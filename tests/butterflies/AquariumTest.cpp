@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "butterflies/AQUARIUM.h"
-#include "tests/butterflies/FlockTypes.h"
 #include "scene/SceneLight.h"
 #include "scene/Shadows.h"
 #include "tests/support/GLTest.h"
@@ -31,8 +30,11 @@
 #include "tests/support/SceneView.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewFrame.h"
+#include "tools/ButterflyBuilder.h"
+#include "tools/LumpWriter.h"
 #include "util/CString.h"
 #include "util/Frustum.h"
+#include "util/SETTINGS.h"
 
 std::atomic<long> g_liveBytes{0};  // bytes held through operator new
 
@@ -55,6 +57,20 @@ namespace {
 
 constexpr float kDt = 1.0f / 60.0f;
 
+// The settings the flock reads: `count` butterflies from `folder1` (and
+// `folder2`), at the default size, with the given mix and selected type.
+SETTINGS FlockSettings(const std::string& folder1, int64_t count, int32_t mix = 0,
+                       const char* selected = "", const std::string& folder2 = "") {
+  SETTINGS s;
+  s.LBFLYSIZE = 70;
+  s.MAX_BFLY = count;
+  s.MIXBFLY = mix;
+  CopyCString(s.BFlyPath, folder1.c_str());
+  CopyCString(s.BFlyPath2, folder2.c_str());
+  CopyCString(s.SelectedBFlyName, selected);
+  return s;
+}
+
 // Each test has a folder with type A (one texture, its alpha shared, a
 // small wingspan) and type B (three textures, a large wingspan, scaled to
 // 130 %).
@@ -62,16 +78,15 @@ class Aquarium : public GLTest {
  protected:
   void SetUp() override {
     GLTest::SetUp();
-    for (const auto& [name, textures] : {std::pair{"A", 1}, {"B", 3}}) {
-      const bool small = textures == 1;
-      ButterflySpec recipe;
-      recipe.name = name;
-      recipe.wingSpan = small ? 3.0f : 6.0f;
-      recipe.modelScale = small ? 100 : 130;
-      recipe.sharedAlpha = small;
-      recipe.colours.assign(textures, {{40, 100, 200}});
-      WriteButterflyType(types_.path(), std::string(name) + ".bfly", recipe);
-    }
+    WriteBytes(types_.File("A.bfly"), ButterflyFile({.name = "A",
+                                                     .colours = {{{40, 90, 230}}},
+                                                     .wingSpan = 3.0f,
+                                                     .sharedAlpha = true}));
+    WriteBytes(types_.File("B.bfly"), ButterflyFile({.name = "B",
+                                                     .colours = {{{230, 140, 20}}, {{200, 60, 40}},
+                                                                 {{240, 220, 60}}},
+                                                     .wingSpan = 6.0f,
+                                                     .modelScale = 130}));
   }
   TempDir types_;
 };
@@ -278,13 +293,9 @@ FlockCounts Soak(const SETTINGS& settings, double minutes, double rebuildMinutes
 // A small valid lump file with the given display name; the catalogue never
 // reads the lumps, and they hold no model.
 std::string TypeFile(const std::string& name, uint8_t infoByte = 0, uint32_t flags = 0) {
-  BflyHeaderSpec header;
-  header.name = name;
-  header.infoByte = infoByte;
-  header.flags = flags;
   LumpSpec lump;
   lump.bytes = "model";
-  return MakeBflyFile(header, {lump, lump});
+  return MakeBflyFile({.name = name, .flags = flags, .infoByte = infoByte}, {lump, lump});
 }
 
 // `folder`/name for the names of `folder` ending in ".bfly", in listing order.
@@ -354,7 +365,7 @@ TEST_F(Aquarium, SetupFromTheSettings) {
 
   // One installed type: everyone takes it, whatever the mix says.
   TempDir one;
-  WriteButterflyType(one.path(), "Only.bfly", ButterflySpec{});
+  WriteBytes(one.File("Only.bfly"), ButterflyFile(ButterflySpec{}));
   const SETTINGS s = FlockSettings(one.path(), 4, -3);
   ASSERT_TRUE(a.Setup(&s));
   EXPECT_EQ(a.mixMode, 1);

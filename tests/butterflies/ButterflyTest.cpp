@@ -20,11 +20,12 @@
 #include "butterflies/ONEBFLY.h"
 #include "datafiles/BFLYDATA.h"
 #include "datafiles/BFLYINFO.h"
-#include "tests/butterflies/FlockTypes.h"
 #include "tests/support/GLTest.h"
 #include "tests/support/SceneView.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewFrame.h"
+#include "tools/ButterflyBuilder.h"
+#include "tools/LumpWriter.h"
 #include "util/CString.h"
 #include "util/Frustum.h"
 
@@ -81,11 +82,10 @@ ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f)
 class Body : public GLTest {
  protected:
   BFLYDATA* Load(bool wingJoints = true, float size = 1.0f) {
-    ButterflySpec recipe;
-    recipe.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}};
-    recipe.wingJoints = wingJoints;
     TempDir dir;
-    WriteButterflyType(dir.path(), "Type.bfly", recipe);
+    WriteBytes(dir.File("Type.bfly"),
+               ButterflyFile({.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}},
+                              .wingJoints = wingJoints}));
     CopyCString(info_.fileName, "Type.bfly");
     return info_.LoadData((dir.path() + "/").c_str(), size) ? info_.data.get() : nullptr;
   }

@@ -202,9 +202,7 @@ TEST_F(SceneDriver, MissingResourceImagesAreSkipped) {
   }
   {  // A logo slot whose lump is not an image: nothing is drawn there, not
      // an untextured quad.
-    TgaImage tga;
-    tga.width = tga.height = 8;
-    tga.pixels.assign(8 * 8 * 3, 200);
+    const TgaImage tga{.width = 8, .height = 8, .pixels = std::vector<uint8_t>(8 * 8 * 3, 200)};
     std::vector<LumpSpec> lumps(3);
     for (LumpSpec& lump : lumps) lump.bytes = MakeTga(tga, false);
     lumps[1].type = 0;

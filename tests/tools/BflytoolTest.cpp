@@ -161,9 +161,7 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
   const std::string texture = " --texture " + Q(parts + "/texture-0.tga");
   const std::string out = "pack -o " + Q(dir.File("out.bfly")), missing = Q(dir.File("missing"));
   const std::string notImage = dir.Write("note.tga", "not an image at all");
-  TgaImage tiny;
-  tiny.width = tiny.height = 2;
-  tiny.pixels.assign(12, 200);
+  const TgaImage tiny{.width = 2, .height = 2, .pixels = std::vector<uint8_t>(12, 200)};
   const std::string alpha = " --alpha " + Q(dir.Write("alpha.tga", MakeTga(tiny, false)));
   // No texture; a texture lump that runs past the end of the file.
   LumpSpec lump, beyond;
@@ -216,9 +214,7 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
     ExpectCases({{"pack " + Q(folder) + " -o " + Q(dir.File("out.bfly")), 1, says}});
   }
   // Wings that cannot move are packed, with a warning.
-  ButterflySpec still;
-  still.wingJoints = false;
-  dir.Write("still.bfly", ButterflyFile(still));
+  dir.Write("still.bfly", ButterflyFile({.wingJoints = false}));
   ASSERT_EQ(Tool("unpack " + Q(dir.File("still.bfly")) + " " + Q(dir.File("still"))), 0);
   ExpectCases({{"pack " + Q(dir.File("still")) + " -o " + Q(dir.File("still2.bfly")), 0,
                 "warning: no joints \"wingl\" and \"wingr\" at index 1 or more"}});
