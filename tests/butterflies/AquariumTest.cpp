@@ -459,15 +459,18 @@ TEST_F(Aquarium, ShowsOnlyLaunchedButterfliesKeepsThemInSightAndCapsTheSpeed) {
   EXPECT_GT(drawn(true), 0);
 
   // At 10000 % no butterfly would ever be on screen: it flies at the limit.
-  AQUARIUM fast, capped;
-  for (AQUARIUM* x : {&fast, &capped}) {
+  // Not a number is standing still.
+  AQUARIUM fast, capped, nan, still;
+  const float limit = static_cast<float>(kMaxFlySpeed) / 100.0f;
+  for (auto [x, speed] :
+       {std::pair{&fast, 100.0f}, {&capped, limit}, {&nan, NAN}, {&still, 0.0f}}) {
     std::srand(11);
     ASSERT_TRUE(x->Setup(&s));
-    const float speed = x == &fast ? 100.0f : static_cast<float>(kMaxFlySpeed) / 100.0f;
     for (int i = 0; i < 120; ++i) x->Move(speed, kDt);
   }
   for (int i = 0; i < 10; ++i) {
     EXPECT_TRUE(CompareVectors(fast.bflys[i].position, capped.bflys[i].position)) << i;
+    EXPECT_TRUE(CompareVectors(nan.bflys[i].position, still.bflys[i].position)) << i;
   }
 }
 

@@ -396,6 +396,11 @@ TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
   ASSERT_EQ(b.joints.size(), 3u);
   EXPECT_EQ(b.indices, data->prototype->indices);
   // Incomplete bodies draw nothing (and do not fail).
+  // A material of negative mode draws with generated coordinates, then
+  // turns them off again.
+  b.materials[1].mode = -1;
+  b.Draw(false);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   ONEBFLY().Draw(false);
   b.bflyData = nullptr;
   b.Draw(false);

@@ -106,6 +106,7 @@ TEST(PictureTexture, SizeFollowsTheDetailLevel) {
       // Beyond the texture builder's pixel limit: scaled down to fit, not refused.
       {2, 11000, 11000, 16384, 8192, 8192},
       {2, 16000, 6000, 16384, 8192, 8192},
+      {2, 6000, 16000, 16384, 8192, 8192},
   };
   for (const auto& r : rows) {
     uint32_t w = 0, h = 0;
@@ -152,6 +153,11 @@ TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
                                        [](int x, int) { return Rgba{x * 30, 7, 9, 100}; });
   const std::string grey8 = dir.Write("grey8.pgm", "P5\n2 1\n255\n\x28\xc8");
   const std::string grey16 = dir.Write("grey16.pgm", std::string("P5\n1 1\n65535\n\x80") + '\0');
+  // One red pixel, which the GIF loader hands out unscaled.
+  const std::string dot("GIF89a\x01\0\x01\0\x80\0\0\xff\0\0\0\0\0"
+                        ",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+                        35);
+  const std::string gif = dir.Write("dot.gif", dot);
   const struct {
     std::string path;
     int detail;
@@ -164,7 +170,8 @@ TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
               {png, 1, GL_RGBA, 1024, 1023, 0, {210, 7, 9, 255}},
               {grey8, 0, GL_RGB, 512, 0, 0, {40, 40, 40, 255}},
               {grey8, 0, GL_RGB, 512, 511, 0, {200, 200, 200, 255}},
-              {grey16, 0, GL_RGB, 512, 3, 3, {128, 128, 128, 255}}};
+              {grey16, 0, GL_RGB, 512, 3, 3, {128, 128, 128, 255}},
+              {gif, 0, GL_RGBA, 512, 300, 200, {255, 0, 0, 255}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path + " at detail " + std::to_string(row.detail));
     Texture texture;

@@ -170,6 +170,8 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
   const std::string bare = Q(dir.Write("bare.bfly", MakeBflyFile({}, {lump})));
   const std::string cut = Q(dir.Write("cut.bfly", MakeBflyFile({}, {lump, beyond})));
   ExpectCases({
+      {"", 2, "usage:\n  bflytool info FILE..."},
+      {"frobnicate", 2, "bflytool: unknown command \"frobnicate\" (try bflytool --help)\n"},
       {"pack" + model + texture + name, 2, "bflytool pack: no output file (-o OUT.bfly)\n"},
       {out + model + texture + name + " --scale 0", 2, "--scale is a whole per cent from 1 to 255"},
       {out + model + texture + "=glowing" + name, 2, "is not opaque, key or brightness"},
