@@ -199,6 +199,13 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
       {"unpack " + gotf + " " + Q(dir.File("none/u")), 1, "none/u: cannot be created\n"},
       {"pack -o " + Q(dir.File("none/out.bfly")) + model + texture + name, 1,
        "none/out.bfly: cannot be written\n"},
+      {"preview " + gotf + " -o x.png --size 0", 2, "--size takes a number above 0"},
+      {"preview " + gotf + " -o x.png --cell 63", 2, "--cell takes pixels from 64 to 1024"},
+      {"preview " + gotf + " --bogus", 2, "bflytool preview: unexpected argument --bogus\n"},
+      {"preview " + gotf, 2, "usage: bflytool preview FILE -o SHEET.png"},
+      {"preview " + missing + " -o x.png", 1, "missing: cannot be opened\n"},
+      {"preview " + Q(notImage) + " -o x.png", 1, "neither a butterfly type nor a resource pack"},
+      {"preview " + bare + " -o x.png", 1, "bare.bfly: does not load"},
   });
   EXPECT_FALSE(std::ifstream(dir.File("out.bfly")).good());
   EXPECT_FALSE(std::ifstream(dir.File("u")).good());
