@@ -129,6 +129,15 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   for (size_t i = 0; i < data.prototype->vertexBuffer.size(); ++i)
     under.insert(under.end(), {40, 100, 60, 255});
   EXPECT_EQ(data.vertexTexels[2], under);
+  // Coordinates past the edge wrap as the texture repeats: of four columns,
+  // s = 1.3 is column 1, 0.1 column 0, 2.9 column 3.
+  MS3DWriter wrapped;
+  const int g = wrapped.AddGroup("g");
+  const uint16_t a = wrapped.AddVertex({0, 0, 0}), b = wrapped.AddVertex({1, 0, 0});
+  wrapped.AddTriangle(g, a, b, wrapped.AddVertex({0, 1, 0}), {1.3f, 0}, {0.1f, 0}, {2.9f, 0});
+  const TgaImage columns{4, 1, 24, {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0}};
+  ASSERT_TRUE(Load(&data, TypeFile({Lump(wrapped.Bytes(), 0), Lump(MakeTga(columns, false))})));
+  EXPECT_EQ(data.vertexTexels[0], (Bytes{20, 0, 0, 255, 10, 0, 0, 255, 40, 0, 0, 255}));
 
   // A shared alpha image: every texture takes its alpha from its red channel
   // (here a transparent first pixel); a lump that is not an image leaves its

@@ -147,6 +147,11 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
   EXPECT_FALSE(inst.Setup(&arm.animTemplate, nullptr, nullptr));
   EXPECT_FALSE(inst.Setup(&quad.animTemplate, &arm.model, nullptr));
   EXPECT_EQ(inst.vertexBuffer.size(), 4u);
+  // Looking a corner up finds its entry; one holding a NaN is always added.
+  const float corner[3] = {1, 1, 0}, up[3] = {0, 0, 1}, nan[3] = {0, std::nanf(""), 0};
+  EXPECT_EQ(inst.AddVertToBuffer(corner, up, 1, 1, -1), 2);
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 1, 1, -1), 4);
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 1, 1, -1), 5);
   // A template needs the skeleton InitialSetup builds.
   MS3D unprepared;
   ASSERT_TRUE(LoadBytes(&unprepared, ArmModel().Bytes()));
@@ -189,6 +194,9 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
     fan.AddTriangle(g, 0, 0, 0, {s, 0}, {s + 1, 0}, {s + 2, 0});
   }
   EXPECT_TRUE(fits(fan));
+  Prepared full(fan);
+  ASSERT_TRUE(inst.Setup(&full.animTemplate, &full.model, nullptr));
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 0, 0, -1), ONEMODEL::kBufferFull);
   fan.AddTriangle(g, 0, 0, 0, {-1, 0}, {-2, 0}, {-3, 0});
   EXPECT_FALSE(fits(fan));
 }

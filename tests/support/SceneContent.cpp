@@ -1,11 +1,10 @@
 #include "tests/support/SceneContent.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <vector>
 
+#include "tests/support/PngWriter.h"
 #include "tools/ButterflyBuilder.h"
 #include "tools/LumpWriter.h"
 #include "tools/TgaWriter.h"
@@ -99,16 +98,12 @@ std::array<uint8_t, 3> TestPictureColour(double u, double v) {
 }
 
 bool WriteTestPicture(const std::string& path, int width, int height) {
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-  if (!pixbuf) return false;
-  guint8* pixels = gdk_pixbuf_get_pixels(pixbuf);
-  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-  for (int y = 0; y < height; ++y)
+  std::vector<uint8_t> rgba;
+  for (int y = height - 1; y >= 0; --y) {  // bottom row first
     for (int x = 0; x < width; ++x) {
       const auto c = TestPictureColour((x + 0.5) / width, (y + 0.5) / height);
-      std::copy(c.begin(), c.end(), pixels + static_cast<size_t>(y) * stride + x * 3);
+      rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
     }
-  const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
-  g_object_unref(pixbuf);
-  return saved;
+  }
+  return WriteFramePng(path, rgba, width, height);
 }

@@ -172,6 +172,12 @@ TEST_F(TextureBuild, AppliesTheAlphaRuleOrTheAlphaImage) {
   EXPECT_EQ(TexturePixels(colour32.texID), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
   EXPECT_EQ(TexturePixels(colour24.texID), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
   EXPECT_TRUE(colour32.imageData == nullptr && alpha24.imageData != nullptr);
+  // A moved texture hands its name on; the one it replaces is deleted.
+  const GLuint replaced = colour32.texID;
+  Texture moved(std::move(colour24));
+  colour32 = std::move(moved);
+  EXPECT_TRUE(colour24.texID == 0 && moved.texID == 0 && !glIsTexture(replaced));
+  EXPECT_EQ(TexturePixels(colour32.texID), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
 }
 
 TEST_F(TextureBuild, RefusedBuildLeavesNoTextureAndKeepsThePixels) {
