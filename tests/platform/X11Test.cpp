@@ -80,29 +80,6 @@ unsigned PixelAt(Display* d, Drawable drawable, int x, int y) {
 
 }  // namespace
 
-TEST_F(X11Test, ContextOnAWindowWeCreate) {
-  std::string error;
-  auto window = X11Window::CreateWindowed(display_, 200, 150, "wingdrift test", &error);
-  ASSERT_NE(window, nullptr) << error;
-  EXPECT_EQ(window->kind(), X11Window::Kind::Windowed);
-  EXPECT_TRUE(window->format().doubleBuffer);
-  EXPECT_GE(window->format().depthBits, 16);
-  EXPECT_EQ(window->format().visualInfo.depth, DefaultDepth(display_, DefaultScreen(display_)))
-      << "no ARGB visual for an opaque view";
-  ASSERT_TRUE(window->Map(5.0)) << "never mapped";
-  std::unique_ptr<OpenGLContext> context = window->CreateContext();
-  ASSERT_TRUE(context && context->MakeCurrent());
-
-  // The frame on the root follows the window.
-  XMoveWindow(display_, window->id(), 30, 40);
-  XSync(display_, False);
-  const ViewRect r = window->FrameOnRoot();
-  EXPECT_EQ((std::vector<double>{r.x, r.y, r.width, r.height}),
-            (std::vector<double>{30, 40, 200, 150}));
-  context.reset();
-  EXPECT_EQ(glXGetCurrentContext(), nullptr) << "a destroyed context is not left current";
-}
-
 TEST_F(X11Test, ContextOnAForeignWindowWithItsOwnVisual) {
   const Window foreign = Foreign(WhitePixel(other_, DefaultScreen(other_)));
   std::string error;
@@ -221,11 +198,18 @@ void Warp(Display* d, int x, int y) {
 
 }  // namespace
 
+// A window we create: its pixel format, then the run loop turning its events
+// into view and hook calls.
 TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   std::string error;
   auto window = X11Window::CreateWindowed(display_, 200, 150, "events", &error);
   ASSERT_NE(window, nullptr) << error;
-  ASSERT_TRUE(window->Map(5.0));
+  EXPECT_EQ(window->kind(), X11Window::Kind::Windowed);
+  EXPECT_TRUE(window->format().doubleBuffer);
+  EXPECT_GE(window->format().depthBits, 16);
+  EXPECT_EQ(window->format().visualInfo.depth, DefaultDepth(display_, DefaultScreen(display_)))
+      << "no ARGB visual for an opaque view";
+  ASSERT_TRUE(window->Map(5.0)) << "never mapped";
   const Window id = window->id();
   TestView view(std::move(window));
   ASSERT_NE(view.context, nullptr);
@@ -266,6 +250,12 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   EXPECT_EQ(seen, (std::vector<std::string>{"resize 300x200", "q", "button 3", "moved"}));
   EXPECT_EQ(view.frame().width, 300);
   EXPECT_EQ(view.bounds().height, 200);
+  // The frame on the root follows the window.
+  XMoveWindow(display_, id, 30, 40);
+  XSync(display_, False);
+  const ViewRect r = view.x11->FrameOnRoot();
+  EXPECT_EQ((std::vector<double>{r.x, r.y, r.width, r.height}),
+            (std::vector<double>{30, 40, 300, 200}));
 
   // The window manager's close request ends the loop unless a hook says
   // otherwise.
@@ -278,6 +268,8 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   XSendEvent(other_, id, False, NoEventMask, &e);
   XSync(other_, False);
   EXPECT_EQ(loop.Run(), RunLoop::Exit::Closed);
+  view.context.reset();
+  EXPECT_EQ(glXGetCurrentContext(), nullptr) << "a destroyed context is not left current";
 }
 
 // A window that goes away while the program does not listen to its

@@ -16,6 +16,8 @@ TempDir::~TempDir() {
 
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
   const std::string full = File(name);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path(), ec);
   std::ofstream out(full, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return full;

@@ -12,7 +12,7 @@ class TempDir {
 
   const std::string& path() const { return path_; }  // ends without "/"
   std::string File(const std::string& name) const { return path_ + "/" + name; }
-  // Writes `bytes` to File(name); returns the full path.
+  // Writes `bytes` to File(name), making its folders; returns the full path.
   std::string Write(const std::string& name, const std::string& bytes) const;
 
  private:
