@@ -24,11 +24,7 @@ namespace {
 
 // A lump of `bytes` with its directory values taken from where it lies.
 LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
-  LumpSpec lump;
-  lump.bytes = std::move(bytes);
-  lump.type = type;
-  lump.alphaMode = alphaMode;
-  return lump;
+  return {std::move(bytes), type, alphaMode, {}, {}};
 }
 
 using Bytes = std::vector<uint8_t>;
@@ -51,9 +47,7 @@ std::string SolidTga(uint8_t r, uint8_t g, uint8_t b) {
 }
 
 std::string TypeFile(const std::vector<LumpSpec>& lumps, bool sharedAlpha = false) {
-  BflyHeaderSpec header;
-  header.hasAlphaLump = sharedAlpha;
-  return MakeBflyFile(header, lumps);
+  return MakeBflyFile({.name = "", .hasAlphaLump = sharedAlpha}, lumps);
 }
 
 // RGBA of the first pixel (or the last) of a built texture.

@@ -25,12 +25,7 @@ Bytes Pixels(const Texture& t) {
 }
 
 std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
-  TgaHeaderSpec h;
-  h.imageType = type;
-  h.width = width;
-  h.height = height;
-  h.bpp = bpp;
-  return MakeTgaHeader(h);
+  return MakeTgaHeader({.imageType = type, .width = width, .height = height, .bpp = bpp});
 }
 
 // Reads `bytes` as a TGA image; `message` is the one alert it showed, "" if none.
