@@ -38,15 +38,6 @@ class X11Test : public ::testing::Test {
     for (Display* d : {other_, display_})
       if (d != nullptr) XCloseDisplay(d);
   }
-  // A foreign window of other_, mapped.
-  Window Foreign(unsigned long background = 0) {
-    const Window w = XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0, 160, 120, 0,
-                                         0, background);
-    XMapWindow(other_, w);
-    XSync(other_, False);
-    return w;
-  }
-
   XvfbServer server_;
   Display* display_ = nullptr;
   Display* other_ = nullptr;
@@ -77,79 +68,6 @@ unsigned PixelAt(Display* d, Drawable drawable, int x, int y) {
   XDestroyImage(image);
   return value;
 }
-
-}  // namespace
-
-TEST_F(X11Test, ContextOnAForeignWindowWithItsOwnVisual) {
-  const Window foreign = Foreign(WhitePixel(other_, DefaultScreen(other_)));
-  std::string error;
-  auto window = X11Window::Adopt(display_, foreign, &error);
-  ASSERT_NE(window, nullptr) << error;
-  EXPECT_EQ(window->kind(), X11Window::Kind::Adopted);
-  EXPECT_EQ(window->width(), 160);
-  EXPECT_EQ(window->height(), 120);
-  EXPECT_EQ(window->format().visualInfo.visualid,
-            XVisualIDFromVisual(DefaultVisual(other_, DefaultScreen(other_))))
-      << "the context must use the window's own visual";
-  std::unique_ptr<OpenGLContext> context = window->CreateContext();
-  ASSERT_TRUE(context && context->MakeCurrent());
-  glClearColor(0, 1, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  context->FlushBuffer();
-  glFinish();
-  XSync(display_, False);
-  EXPECT_EQ(PixelAt(other_, foreign, 80, 60), 0x00FF00u) << "drawn into the other client's window";
-
-  // The root window can be adopted too (XScreenSaver's --root without a
-  // window of its own); a window that does not exist is refused, not fatal.
-  auto root = X11Window::Adopt(display_, DefaultRootWindow(display_), &error);
-  ASSERT_NE(root, nullptr) << error;
-  EXPECT_EQ(root->width(), kWidth);
-  EXPECT_NE(root->CreateContext(), nullptr);
-  EXPECT_EQ(X11Window::Adopt(display_, 0x3fffff1, &error), nullptr);
-  EXPECT_NE(error.find("0x3fffff1"), std::string::npos) << error;
-
-  context.reset();
-  window.reset();
-  XWindowAttributes attrs{};
-  EXPECT_NE(XGetWindowAttributes(other_, foreign, &attrs), 0) << "an adopted window is left alone";
-}
-
-TEST_F(X11Test, DesktopPrefersXScreenSaversScreenshot) {
-  const Window root = DefaultRootWindow(other_);
-  Paint(other_, root, false);  // the daemon blanked it
-  const Window saver = XCreateSimpleWindow(other_, root, 0, 0, kWidth, kHeight, 0, 0, 0);
-  const Pixmap shot =
-      XCreatePixmap(other_, root, kWidth, kHeight, DefaultDepth(other_, DefaultScreen(other_)));
-  Paint(other_, shot, true);
-  const unsigned long id = shot;
-  XChangeProperty(other_, saver, XInternAtom(other_, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP,
-                  32, PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
-  XSync(other_, False);
-  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, saver), shot);
-  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, root), 0u);
-
-  for (const bool freed : {false, true}) {
-    SCOPED_TRACE(freed ? "the pixmap freed meanwhile: the root is read" : "the screenshot");
-    if (freed) {
-      XFreePixmap(other_, shot);
-      XSync(other_, False);
-    }
-    X11DesktopSource source(display_, saver);
-    RgbaImage image;
-    ASSERT_TRUE(source.Grab(&image));
-    ASSERT_EQ(image.width, kWidth);
-    for (int x : {10, kWidth - 10}) {
-      for (int y : {10, kHeight - 10}) {
-        const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
-        EXPECT_EQ((unsigned{p[0]} << 16) | (unsigned{p[1]} << 8) | p[2],
-                  freed ? 0u : Quadrant(x, y));
-      }
-    }
-  }
-}
-
-namespace {
 
 // A view on an X11Window that draws a plain colour each frame.
 class TestView : public ScreenSaverView {
@@ -197,6 +115,40 @@ void Warp(Display* d, int x, int y) {
 }
 
 }  // namespace
+
+TEST_F(X11Test, DesktopPrefersXScreenSaversScreenshot) {
+  const Window root = DefaultRootWindow(other_);
+  Paint(other_, root, false);  // the daemon blanked it
+  const Window saver = XCreateSimpleWindow(other_, root, 0, 0, kWidth, kHeight, 0, 0, 0);
+  const Pixmap shot =
+      XCreatePixmap(other_, root, kWidth, kHeight, DefaultDepth(other_, DefaultScreen(other_)));
+  Paint(other_, shot, true);
+  const unsigned long id = shot;
+  XChangeProperty(other_, saver, XInternAtom(other_, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP,
+                  32, PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
+  XSync(other_, False);
+  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, saver), shot);
+  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, root), 0u);
+
+  for (const bool freed : {false, true}) {
+    SCOPED_TRACE(freed ? "the pixmap freed meanwhile: the root is read" : "the screenshot");
+    if (freed) {
+      XFreePixmap(other_, shot);
+      XSync(other_, False);
+    }
+    X11DesktopSource source(display_, saver);
+    RgbaImage image;
+    ASSERT_TRUE(source.Grab(&image));
+    ASSERT_EQ(image.width, kWidth);
+    for (int x : {10, kWidth - 10}) {
+      for (int y : {10, kHeight - 10}) {
+        const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
+        EXPECT_EQ((unsigned{p[0]} << 16) | (unsigned{p[1]} << 8) | p[2],
+                  freed ? 0u : Quadrant(x, y));
+      }
+    }
+  }
+}
 
 // A window we create: its pixel format, then the run loop turning its events
 // into view and hook calls.
@@ -272,12 +224,47 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   EXPECT_EQ(glXGetCurrentContext(), nullptr) << "a destroyed context is not left current";
 }
 
-// A window that goes away while the program does not listen to its
+// Someone else's window: drawn into with its own visual, left alone when
+// given up, and its loss noticed while the program does not listen to its
 // structure events (that it vanished at all, through the program).
-TEST_F(X11Test, RunLoopEndsQuietlyWhenAForeignWindowIsDestroyed) {
-  const Window foreign = Foreign();
+TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
+  const Window foreign = XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0, 160, 120,
+                                             0, 0, WhitePixel(other_, DefaultScreen(other_)));
+  XMapWindow(other_, foreign);
+  XSync(other_, False);
   std::string error;
   auto window = X11Window::Adopt(display_, foreign, &error);
+  ASSERT_NE(window, nullptr) << error;
+  EXPECT_EQ(window->kind(), X11Window::Kind::Adopted);
+  EXPECT_EQ(window->width(), 160);
+  EXPECT_EQ(window->height(), 120);
+  EXPECT_EQ(window->format().visualInfo.visualid,
+            XVisualIDFromVisual(DefaultVisual(other_, DefaultScreen(other_))))
+      << "the context must use the window's own visual";
+  std::unique_ptr<OpenGLContext> context = window->CreateContext();
+  ASSERT_TRUE(context && context->MakeCurrent());
+  glClearColor(0, 1, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  context->FlushBuffer();
+  glFinish();
+  XSync(display_, False);
+  EXPECT_EQ(PixelAt(other_, foreign, 80, 60), 0x00FF00u) << "drawn into the other client's window";
+
+  // The root window can be adopted too (XScreenSaver's --root without a
+  // window of its own); a window that does not exist is refused, not fatal.
+  auto root = X11Window::Adopt(display_, DefaultRootWindow(display_), &error);
+  ASSERT_NE(root, nullptr) << error;
+  EXPECT_EQ(root->width(), kWidth);
+  EXPECT_NE(root->CreateContext(), nullptr);
+  EXPECT_EQ(X11Window::Adopt(display_, 0x3fffff1, &error), nullptr);
+  EXPECT_NE(error.find("0x3fffff1"), std::string::npos) << error;
+
+  context.reset();
+  window.reset();
+  XWindowAttributes attrs{};
+  EXPECT_NE(XGetWindowAttributes(other_, foreign, &attrs), 0) << "an adopted window is left alone";
+
+  window = X11Window::Adopt(display_, foreign, &error);
   ASSERT_NE(window, nullptr) << error;
   XSelectInput(display_, foreign, NoEventMask);  // told by X errors alone
   XSync(display_, False);
