@@ -15,10 +15,7 @@ namespace {
 // Rows bottom first, as a TGA stores them.
 template <typename Colour>
 std::string Image(int width, int height, Colour colour) {
-  TgaImage image;
-  image.width = static_cast<uint16_t>(width);
-  image.height = static_cast<uint16_t>(height);
-  image.bpp = 24;
+  TgaImage image{static_cast<uint16_t>(width), static_cast<uint16_t>(height), 24, {}};
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const std::array<uint8_t, 3> c = colour(x, y);
@@ -48,20 +45,14 @@ std::string TestResourcePack(int lumps) {
 }
 
 SceneContent FindSceneContent(const std::string& binaryDir, const std::string& scratchFolder) {
-  SceneContent content;
   const std::string data = binaryDir + "/data/";
   std::error_code ec;
   bool hasType = false;  // a ".bfly" file; not ".bfly" alone: a hidden file
   for (const auto& entry : std::filesystem::directory_iterator(data, ec))
     hasType = hasType || entry.path().extension() == ".bfly";
-  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && hasType) {
-    content.resourceFile = data + "qorvane.vessimots";
-    content.typeFolder = data;
-    content.shipped = true;
-    return content;
-  }
-  content.resourceFile = scratchFolder + "/qorvane.vessimots";
-  content.typeFolder = scratchFolder + "/";
+  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && hasType)
+    return {data + "qorvane.vessimots", data, true};
+  const SceneContent content{scratchFolder + "/qorvane.vessimots", scratchFolder + "/", false};
   WriteBytes(content.resourceFile, TestResourcePack(8));
   const struct {
     const char* file;
