@@ -42,7 +42,6 @@ int CountStartingWith(const std::string& folder, const std::string& prefix) {
 // The stores of this test live in a fresh config folder.
 class StoreTest : public ::testing::Test {
  protected:
-  StoreTest() { fs::create_directories(folder_); }
   void Put(const std::string& bytes) { dir_.Write("wingdrift/qvTest.plist", bytes); }
 
   TempDir dir_;
@@ -140,11 +139,8 @@ TEST_F(StoreTest, ConvertsBetweenKindsAsTheDefaultsDo) {
     const std::string key = "K" + std::to_string(i);
     EXPECT_EQ(store.integerForKey(key.c_str()), rows[i].integer);
     EXPECT_EQ(store.boolForKey(key.c_str()), rows[i].truth);
-    if (rows[i].text) {
-      EXPECT_EQ(store.stringForKey(key.c_str()), rows[i].text);
-    } else {
-      EXPECT_EQ(store.stringForKey(key.c_str()), std::nullopt);
-    }
+    const auto text = rows[i].text ? std::optional<std::string>(rows[i].text) : std::nullopt;
+    EXPECT_EQ(store.stringForKey(key.c_str()), text);
   }
 }
 
