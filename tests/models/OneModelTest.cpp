@@ -110,7 +110,9 @@ TEST(OneModel, ClockHoldsWrapsAndCrossFades) {
 }
 
 TEST(OneModel, PlaysTheTemplateExactlyAsTheModelPlaysItsKeys) {
-  Prepared p(ArmModel());
+  MS3DWriter w = ArmModel();
+  w.joints[1].rotationKeys[1].time = 0.8f;  // the elbow holds its last key from 0.8 s
+  Prepared p(w);
   ONEMODEL inst;
   ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
   MS3D& m = p.model;
@@ -119,9 +121,9 @@ TEST(OneModel, PlaysTheTemplateExactlyAsTheModelPlaysItsKeys) {
   inst.SetAnimation(3, 27, 1000, true, false);
   inst.blendSpeed = 2.0f;  // the model's cross-fade rate
   for (int frame = 0; frame < 90; ++frame) {
-    if (frame == 40) {
-      m.SetAnimation(10, 20, 500, false, true);
-      inst.SetAnimation(10, 20, 500, false, true);
+    if (frame == 40) {  // a cross-fade to a start after the elbow's last key
+      m.SetAnimation(25, 29, 500, false, true);
+      inst.SetAnimation(25, 29, 500, false, true);
     }
     const double dt = 1.0 / 30 + (frame % 3) * 0.004;
     m.RevertPoints();
@@ -177,6 +179,19 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
   EXPECT_FALSE(inst.Setup(nullptr, &arm.model, nullptr));
   EXPECT_FALSE(inst.Setup(&arm.animTemplate, nullptr, nullptr));
   EXPECT_FALSE(inst.Setup(&quad.animTemplate, &arm.model, nullptr));
+  // So does a template or model that does not match: counts that disagree, a
+  // parent after its child, rotations missing.
+  void (*const spoils[])(Prepared&) = {
+      [](Prepared& p) { p.animTemplate.numJoints = 3; },
+      [](Prepared& p) { p.animTemplate.joints[0].parent = 1; },
+      [](Prepared& p) { p.animTemplate.joints[1].rotQuats.clear(); },
+      [](Prepared& p) { p.model.numVertices = 99; },
+  };
+  for (const auto spoil : spoils) {
+    Prepared spoilt(ArmModel());
+    spoil(spoilt);
+    EXPECT_FALSE(inst.Setup(&spoilt.animTemplate, &spoilt.model, nullptr));
+  }
   EXPECT_EQ(inst.vertexBuffer.size(), 4u);
   // Looking a corner up finds its entry; one holding a NaN is always added.
   const float corner[3] = {1, 1, 0}, up[3] = {0, 0, 1}, nan[3] = {0, std::nanf(""), 0};

@@ -155,6 +155,12 @@ TEST_F(TextureBuild, AppliesTheAlphaRuleOrTheAlphaImage) {
     EXPECT_EQ(t.imageData, nullptr);
     EXPECT_EQ(TexturePixels(t.texID), rgba) << mode;
   }
+  // Building again replaces the texture with the new pixels.
+  Texture twice = Loaded(1, 1, 24, {1, 2, 3});
+  ASSERT_TRUE(BuildTexture(&twice, 0));
+  twice.imageData = std::make_unique<uint8_t[]>(3);
+  ASSERT_TRUE(BuildTexture(&twice, 0));
+  EXPECT_EQ(TexturePixels(twice.texID), (Bytes{0, 0, 0, 255}));
   // Each image is read with its own depth: a 32-bit colour image keeps its
   // colours, an alpha image of either depth gives its red channel and stays
   // with its owner.
