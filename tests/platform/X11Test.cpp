@@ -209,24 +209,28 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   EXPECT_EQ((std::vector<double>{r.x, r.y, r.width, r.height}),
             (std::vector<double>{30, 40, 300, 200}));
 
-  // The window manager's close request ends the loop unless a hook says
-  // otherwise.
+  // The window manager's close request ends the loop, or does what the hook
+  // says.
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = id;
   e.xclient.message_type = XInternAtom(other_, "WM_PROTOCOLS", False);
   e.xclient.format = 32;
   e.xclient.data.l[0] = static_cast<long>(XInternAtom(other_, "WM_DELETE_WINDOW", False));
-  XSendEvent(other_, id, False, NoEventMask, &e);
-  XSync(other_, False);
-  EXPECT_EQ(loop.Run(), RunLoop::Exit::Closed);
+  for (const bool hooked : {true, false}) {
+    loop.hooks.closeRequested = [](ScreenSaverView&) { return RunLoop::Action::Quit; };
+    if (!hooked) loop.hooks.closeRequested = nullptr;
+    XSendEvent(other_, id, False, NoEventMask, &e);
+    XSync(other_, False);
+    EXPECT_EQ(loop.Run(), hooked ? RunLoop::Exit::Quit : RunLoop::Exit::Closed);
+  }
   view.context.reset();
   EXPECT_EQ(glXGetCurrentContext(), nullptr) << "a destroyed context is not left current";
 }
 
 // Someone else's window: drawn into with its own visual, left alone when
-// given up, and its loss noticed while the program does not listen to its
-// structure events (that it vanished at all, through the program).
+// given up, and its loss noticed (that it vanished at all, through the
+// program).
 TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
   const Window foreign = XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0, 160, 120,
                                              0, 0, WhitePixel(other_, DefaultScreen(other_)));
@@ -258,29 +262,48 @@ TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
   EXPECT_NE(root->CreateContext(), nullptr);
   EXPECT_EQ(X11Window::Adopt(display_, 0x3fffff1, &error), nullptr);
   EXPECT_NE(error.find("0x3fffff1"), std::string::npos) << error;
+  EXPECT_EQ(X11Window::Adopt(nullptr, foreign, &error), nullptr);
+  EXPECT_EQ(X11Window::CreateWindowed(nullptr, 10, 10, "none", &error), nullptr);
+  EXPECT_EQ(X11Window::CreateWindowed(display_, 0, 10, "none", &error), nullptr);
+  EXPECT_EQ(error, "window size must be at least 1 x 1");
+  // An X error about something else is reported, not fatal.
+  testing::internal::CaptureStderr();
+  XFreePixmap(display_, 0x3fffff2);
+  XSync(display_, False);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("wingdrift: X error:"), std::string::npos);
 
   context.reset();
   window.reset();
   XWindowAttributes attrs{};
   EXPECT_NE(XGetWindowAttributes(other_, foreign, &attrs), 0) << "an adopted window is left alone";
 
-  window = X11Window::Adopt(display_, foreign, &error);
-  ASSERT_NE(window, nullptr) << error;
-  XSelectInput(display_, foreign, NoEventMask);  // told by X errors alone
-  XSync(display_, False);
-  TestView view(std::move(window));
-  ASSERT_NE(view.context, nullptr);
-  RunLoop loop(display_);
-  loop.Add(&view, view.x11.get());
-  view.onFrame = [&](int frame) {
-    if (frame == 5) {
-      XDestroyWindow(other_, foreign);
-      XSync(other_, False);
-    }
-    if (frame == 600) loop.Quit();  // ten seconds: the loss went unnoticed
-  };
-  view.startAnimation();
-  EXPECT_EQ(loop.Run(), RunLoop::Exit::WindowLost);
-  EXPECT_LT(view.frames, 600);
-  EXPECT_TRUE(view.x11->lost());
+  // Its loss ends the loop quietly, told by its DestroyNotify or, while the
+  // program does not listen to its structure events, by X errors alone.
+  for (const bool listening : {true, false}) {
+    SCOPED_TRACE(listening ? "DestroyNotify" : "X errors");
+    const Window gone = listening ? XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0,
+                                                        160, 120, 0, 0, 0)
+                                  : foreign;
+    XMapWindow(other_, gone);
+    XSync(other_, False);
+    window = X11Window::Adopt(display_, gone, &error);
+    ASSERT_NE(window, nullptr) << error;
+    if (!listening) XSelectInput(display_, gone, NoEventMask);
+    XSync(display_, False);
+    TestView view(std::move(window));
+    ASSERT_NE(view.context, nullptr);
+    RunLoop loop(display_);
+    loop.Add(&view, view.x11.get());
+    view.onFrame = [&](int frame) {
+      if (frame == 5) {
+        XDestroyWindow(other_, gone);
+        XSync(other_, False);
+      }
+      if (frame == 600) loop.Quit();  // ten seconds: the loss went unnoticed
+    };
+    view.startAnimation();
+    EXPECT_EQ(loop.Run(), RunLoop::Exit::WindowLost);
+    EXPECT_LT(view.frames, 600);
+    EXPECT_TRUE(view.x11->lost());
+  }
 }
