@@ -30,7 +30,7 @@ struct FakeDesktop : DesktopSource {
 
 }  // namespace
 
-TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestOnALogScaleUnderTheCap) {
+TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestUnderTheCapAndRowsFlip) {
   for (int detail : {2, 7, -1}) EXPECT_EQ(CaptureSizeCap(detail, 4096), 4096) << detail;
   const struct {
     int side, cap, texture;
@@ -40,6 +40,9 @@ TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestOnALogScaleUnderTheCap) {
   };
   for (const auto& r : rows)
     EXPECT_EQ(CaptureTextureSide(r.side, r.cap), r.texture) << r.side << " under " << r.cap;
+  uint8_t flipped[] = {1, 2, 3, 4, 5, 6};  // three rows of two bytes
+  FlipRows(flipped, 2, 3);
+  EXPECT_EQ(std::vector<uint8_t>(flipped, flipped + 6), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2}));
   EXPECT_TRUE(IsWaylandSession("", "wayland"));
   EXPECT_FALSE(IsWaylandSession(nullptr, "x11"));
 }
