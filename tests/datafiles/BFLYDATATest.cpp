@@ -24,11 +24,7 @@ namespace {
 
 // A lump of `bytes` with its directory values taken from where it lies.
 LumpSpec Lump(std::string bytes, uint32_t type = 1, int32_t alphaMode = 0) {
-  LumpSpec lump;
-  lump.bytes = std::move(bytes);
-  lump.type = type;
-  lump.alphaMode = alphaMode;
-  return lump;
+  return {std::move(bytes), type, alphaMode, {}, {}};
 }
 
 using Bytes = std::vector<uint8_t>;
@@ -51,9 +47,7 @@ std::string SolidTga(uint8_t r, uint8_t g, uint8_t b) {
 }
 
 std::string TypeFile(const std::vector<LumpSpec>& lumps, bool sharedAlpha = false) {
-  BflyHeaderSpec header;
-  header.hasAlphaLump = sharedAlpha;
-  return MakeBflyFile(header, lumps);
+  return MakeBflyFile({.name = "", .hasAlphaLump = sharedAlpha}, lumps);
 }
 
 // RGBA of the first pixel (or the last) of a built texture.
@@ -129,6 +123,15 @@ TEST_F(BflyData, AlphaRuleOfTheEntryBeforeTheTexture) {
   for (size_t i = 0; i < data.prototype->vertexBuffer.size(); ++i)
     under.insert(under.end(), {40, 100, 60, 255});
   EXPECT_EQ(data.vertexTexels[2], under);
+  // Coordinates past the edge wrap as the texture repeats: of four columns,
+  // s = 1.3 is column 1, 0.1 column 0, 2.9 column 3.
+  MS3DWriter wrapped;
+  const int g = wrapped.AddGroup("g");
+  const uint16_t a = wrapped.AddVertex({0, 0, 0}), b = wrapped.AddVertex({1, 0, 0});
+  wrapped.AddTriangle(g, a, b, wrapped.AddVertex({0, 1, 0}), {1.3f, 0}, {0.1f, 0}, {2.9f, 0});
+  const TgaImage columns{4, 1, 24, {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0}};
+  ASSERT_TRUE(Load(&data, TypeFile({Lump(wrapped.Bytes(), 0), Lump(MakeTga(columns, false))})));
+  EXPECT_EQ(data.vertexTexels[0], (Bytes{20, 0, 0, 255, 10, 0, 0, 255, 40, 0, 0, 255}));
 
   // A shared alpha image: every texture takes its alpha from its red channel
   // (here a transparent first pixel); a lump that is not an image leaves its

@@ -32,11 +32,8 @@ std::string Spoiled(std::string bytes,
 }
 
 std::string TypeFile(uint8_t major, uint8_t minor, uint32_t flags = 0) {
-  BflyHeaderSpec h;
-  h.versionMajor = major;
-  h.versionMinor = minor;
-  h.flags = flags;
-  return MakeBflyFile(h, kLumps);
+  return MakeBflyFile({.name = "", .versionMinor = minor, .versionMajor = major, .flags = flags},
+                      kLumps);
 }
 
 // Offset, size, type and alpha rule of each directory entry.
@@ -59,12 +56,9 @@ std::string Contents(File& file, int index) {
 
 TEST(LumpFiles, ReadHeaderDirectoryAndLumpsOfBothKinds) {
   TempDir dir;
-  BflyHeaderSpec h;
-  h.name = std::string(40, 'n') + "overflow";  // 40 bytes leave no terminator
-  h.flags = 0x80000002u;
-  h.infoByte = 9;
-  h.modelScale = 150;
-  h.hasAlphaLump = 1;
+  // 40 bytes of name leave no terminator.
+  const BflyHeaderSpec h{.name = std::string(40, 'n') + "overflow", .flags = 0x80000002u,
+                         .infoByte = 9, .modelScale = 150, .hasAlphaLump = 1};
   BFLYFILE file;
   ASSERT_TRUE(file.Open(dir.Write("a.bfly", MakeBflyFile(h, kLumps)).c_str()));
   const BFLYHEADER& hd = file.header;
@@ -87,9 +81,9 @@ TEST(LumpFiles, ReadHeaderDirectoryAndLumpsOfBothKinds) {
   EXPECT_EQ(file.stream.tellg(), 68);
 
   // Whatever the reserved bytes hold; each entry's 12-byte tail is skipped.
+  RESFILE resources;
   LumpFileOverrides reserved;
   reserved.reservedFill = 0xab;
-  RESFILE resources;
   ASSERT_TRUE(resources.Open(dir.Write("r.qorf", MakeResFile(kLumps, reserved)).c_str()));
   EXPECT_EQ(resources.header.directoryOffset, 24u + 28);
   EXPECT_EQ(Entries(resources.directory),

@@ -1,13 +1,18 @@
+// Reading MilkShape 3D models: written by the writer, spoiled on purpose,
+// and as saved by the modeller itself.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "models/MS3D.h"
 #include "tests/models/ModelTestSupport.h"
-#include "util/MemoryStream.h"
+#include "tests/support/ReadFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -129,6 +134,12 @@ TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
     expectKept(bytes.substr(0, length), false);
   }
   EXPECT_FALSE(MS3D().LoadFromFStream(nullptr));
+  // By path: a missing file is reported; a present one reads as from a stream.
+  TempDir dir;
+  MS3D model;
+  EXPECT_FALSE(model.Load(dir.File("missing.ms3d").c_str()));
+  EXPECT_EQ(LastReport(), "Coun't open the damn MS3D file!");
+  EXPECT_TRUE(model.Load(dir.Write("arm.ms3d", bytes).c_str()) && model.numJoints == 2);
 }
 
 TEST(MS3DLoad, ParentsAreMatchedByTheirFirst32Bytes) {
@@ -150,4 +161,35 @@ TEST(MS3DLoad, ParentsAreMatchedByTheirFirst32Bytes) {
   std::vector<int> parents;
   for (const auto& joint : m.skeleton) parents.push_back(joint.parent);
   EXPECT_EQ(parents, (std::vector<int>{-1, 0, 1, 0, -1}));
+}
+
+// Skipped when the shared test data is absent.
+TEST(MS3DLoad, ReadsModelsAsSavedByTheModeller) {
+  const std::string folder = std::string(WINGDRIFT_TESTDATA) + "/ms3d/";
+  if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no shared test data at " << folder;
+  const struct {
+    const char* file;
+    std::vector<int> counts;  // vertices, triangles, groups, materials, frames, joints, keys
+    float fps;
+    size_t classicBytes;  // where the reader stops: after the last joint
+  } models[] = {
+      {"dwarf1.ms3d", {979, 1896, 4, 2, 400, 46, 14148}, 30, 382745},
+      {"jeep1.ms3d", {1190, 2032, 7, 1, 1, 0, 0}, 1, 164803},
+      {"twospheres.ms3d", {124, 240, 2, 0, 30, 0, 0}, 24, 19248},
+      {"twospheres_withmats.ms3d", {124, 240, 2, 2, 30, 0, 0}, 24, 19970},
+  };
+  for (const auto& expected : models) {
+    SCOPED_TRACE(expected.file);
+    const std::string bytes = ReadFile(folder + expected.file);
+    MemoryStream in(bytes.data(), bytes.size());
+    MS3D m;
+    ASSERT_TRUE(m.LoadFromFStream(&in));
+    EXPECT_EQ(static_cast<size_t>(in.tellg()), expected.classicBytes);
+    int keys = 0;
+    for (const MS3D_JOINT& j : m.joints) keys += j.numKeyFramesRot + j.numKeyFramesTrans;
+    EXPECT_EQ((std::vector<int>{m.numVertices, m.numTriangles, m.numGroups, m.numMaterials,
+                                m.totalFrames, m.numJoints, keys}),
+              expected.counts);
+    EXPECT_EQ(m.animationFPS, expected.fps);
+  }
 }

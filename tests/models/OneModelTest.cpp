@@ -1,8 +1,11 @@
 // Instances: the template they share, the welded vertex buffer, playback of
-// the keys (checked against the model's own playback) and skinning.
+// the keys (checked against the model's own playback), skinning, and what an
+// instance draws into the real offscreen context.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -10,15 +13,42 @@
 #include "models/MS3D.h"
 #include "models/ONEMODEL.h"
 #include "tests/models/ModelTestSupport.h"
+#include "tests/support/GLTest.h"
+#include "util/Texture.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool Finite(const std::vector<MODELVERTEX>& buffer) {
-  for (const MODELVERTEX& v : buffer)
-    if (!std::isfinite(v.position.x + v.position.y + v.position.z)) return false;
+using ModelDraw = GLTest;
+using Rgb = std::vector<int>;
+const Rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255};
+
+// The colour at (x, y) of the -1..1 square the projection shows.
+Rgb At(float x, float y) {
+  const std::vector<uint8_t> px = GLTest::Context().ReadPixels();
+  const size_t i = (static_cast<size_t>((y + 1) / 2 * GLTest::kHeight) * GLTest::kWidth +
+                    static_cast<size_t>((x + 1) / 2 * GLTest::kWidth)) * 4;
+  return {px[i], px[i + 1], px[i + 2]};
+}
+
+// Equal within the rounding of filtering between texel centres.
+bool Looks(const Rgb& got, const Rgb& want) {
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(got[c] - want[c]) > 4) return false;
   return true;
+}
+
+// A built 1 x 2 texture: bottom row (t near 0) `bottom`, top row `top`.
+Texture MakeTexture(const Rgb& bottom, const Rgb& top) {
+  Texture t;
+  t.width = 1;
+  t.height = 2;
+  t.type = GL_RGB;
+  t.imageData = std::make_unique<uint8_t[]>(6);
+  for (int c = 0; c < 6; ++c) t.imageData[c] = static_cast<uint8_t>(c < 3 ? bottom[c] : top[c - 3]);
+  EXPECT_TRUE(BuildTexture(&t, 0));
+  return t;
 }
 
 }  // namespace
@@ -80,7 +110,9 @@ TEST(OneModel, ClockHoldsWrapsAndCrossFades) {
 }
 
 TEST(OneModel, PlaysTheTemplateExactlyAsTheModelPlaysItsKeys) {
-  Prepared p(ArmModel());
+  MS3DWriter w = ArmModel();
+  w.joints[1].rotationKeys[1].time = 0.8f;  // the elbow holds its last key from 0.8 s
+  Prepared p(w);
   ONEMODEL inst;
   ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, nullptr));
   MS3D& m = p.model;
@@ -89,9 +121,9 @@ TEST(OneModel, PlaysTheTemplateExactlyAsTheModelPlaysItsKeys) {
   inst.SetAnimation(3, 27, 1000, true, false);
   inst.blendSpeed = 2.0f;  // the model's cross-fade rate
   for (int frame = 0; frame < 90; ++frame) {
-    if (frame == 40) {
-      m.SetAnimation(10, 20, 500, false, true);
-      inst.SetAnimation(10, 20, 500, false, true);
+    if (frame == 40) {  // a cross-fade to a start after the elbow's last key
+      m.SetAnimation(25, 29, 500, false, true);
+      inst.SetAnimation(25, 29, 500, false, true);
     }
     const double dt = 1.0 / 30 + (frame % 3) * 0.004;
     m.RevertPoints();
@@ -126,7 +158,8 @@ TEST(OneModel, BadFrameRatesAndEqualKeyTimesNeverGiveNaN) {
     inst.SetAnimation(0, 30, 1000, true, false);
     for (int i = 0; i < 1000; ++i) {
       inst.Update(0.001);
-      ASSERT_TRUE(Finite(inst.vertexBuffer)) << i;
+      for (const MODELVERTEX& v : inst.vertexBuffer)
+        ASSERT_TRUE(std::isfinite(v.position.x + v.position.y + v.position.z)) << i;
     }
   }
 }
@@ -146,7 +179,25 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
   EXPECT_FALSE(inst.Setup(nullptr, &arm.model, nullptr));
   EXPECT_FALSE(inst.Setup(&arm.animTemplate, nullptr, nullptr));
   EXPECT_FALSE(inst.Setup(&quad.animTemplate, &arm.model, nullptr));
+  // So does a template or model that does not match: counts that disagree, a
+  // parent after its child, rotations missing.
+  void (*const spoils[])(Prepared&) = {
+      [](Prepared& p) { p.animTemplate.numJoints = 3; },
+      [](Prepared& p) { p.animTemplate.joints[0].parent = 1; },
+      [](Prepared& p) { p.animTemplate.joints[1].rotQuats.clear(); },
+      [](Prepared& p) { p.model.numVertices = 99; },
+  };
+  for (const auto spoil : spoils) {
+    Prepared spoilt(ArmModel());
+    spoil(spoilt);
+    EXPECT_FALSE(inst.Setup(&spoilt.animTemplate, &spoilt.model, nullptr));
+  }
   EXPECT_EQ(inst.vertexBuffer.size(), 4u);
+  // Looking a corner up finds its entry; one holding a NaN is always added.
+  const float corner[3] = {1, 1, 0}, up[3] = {0, 0, 1}, nan[3] = {0, std::nanf(""), 0};
+  EXPECT_EQ(inst.AddVertToBuffer(corner, up, 1, 1, -1), 2);
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 1, 1, -1), 4);
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 1, 1, -1), 5);
   // A template needs the skeleton InitialSetup builds.
   MS3D unprepared;
   ASSERT_TRUE(LoadBytes(&unprepared, ArmModel().Bytes()));
@@ -189,6 +240,51 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
     fan.AddTriangle(g, 0, 0, 0, {s, 0}, {s + 1, 0}, {s + 2, 0});
   }
   EXPECT_TRUE(fits(fan));
+  Prepared full(fan);
+  ASSERT_TRUE(inst.Setup(&full.animTemplate, &full.model, nullptr));
+  EXPECT_EQ(inst.AddVertToBuffer(nan, up, 0, 0, -1), ONEMODEL::kBufferFull);
   fan.AddTriangle(g, 0, 0, 0, {-1, 0}, {-2, 0}, {-3, 0});
   EXPECT_FALSE(fits(fan));
+}
+
+TEST_F(ModelDraw, InstanceDrawsEachGroupWithItsMaterialsTexture) {
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-1, 1, -1, 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  // A tall quad on the left (material 0) and a low one on the right (no
+  // material); every corner's file t is 0.25, drawn as 0.75: the top row.
+  MS3DWriter w = QuadModel(-0.8f, -0.8f, -0.2f, 0.8f);
+  w.AddMaterial("wing");
+  w.groups[0].material = 0;
+  const int right = w.AddGroup("right");
+  const uint16_t a = w.AddVertex({0.2f, -0.8f, 0}), b = w.AddVertex({0.8f, -0.8f, 0});
+  const uint16_t c = w.AddVertex({0.8f, -0.2f, 0}), d = w.AddVertex({0.2f, -0.2f, 0});
+  w.AddTriangle(right, a, b, c);
+  w.AddTriangle(right, a, c, d);
+  for (MS3DWriter::Triangle& t : w.triangles)
+    for (point2d& uv : t.uv) uv.y = 0.25f;
+  Prepared p(w);
+  Texture wing = MakeTexture(kRed, kGreen);
+  const Texture other = MakeTexture(kBlue, kBlue);
+  ONEMODEL inst;
+  ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, &wing.texID));
+
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, other.texID);
+  inst.Draw();
+  EXPECT_PRED2(Looks, At(-0.5f, 0), kGreen);
+  EXPECT_PRED2(Looks, At(0.5f, -0.5f), kGreen) << "no material: keeps what the group before bound";
+  EXPECT_PRED2(Looks, At(0.5f, 0.5f), kBlack);
+
+  // A negative mode draws with generated coordinates (eye-linear by default:
+  // t follows the eye's y), only for its own group.
+  glClear(GL_COLOR_BUFFER_BIT);
+  inst.materials[0].mode = -128;
+  inst.Draw();
+  EXPECT_PRED2(Looks, At(-0.5f, 0.75f), kGreen);
+  EXPECT_PRED2(Looks, At(-0.5f, -0.75f), kRed);
+  EXPECT_PRED2(Looks, At(0.5f, -0.5f), kGreen);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
+  glDisable(GL_TEXTURE_2D);
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
 }

@@ -7,33 +7,30 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 
 #include "tests/support/GLTest.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace {
 
-class FakeDesktop : public DesktopSource {
- public:
-  RgbaImage image;
+// A desktop of width x height pixels of one grey (alpha too); an empty one
+// cannot be read.
+struct FakeDesktop : DesktopSource {
+  FakeDesktop(int width, int height, uint8_t grey) {
+    image.width = width;
+    image.height = height;
+    image.pixels.assign(static_cast<size_t>(width) * height * 4, grey);
+  }
   bool Grab(RgbaImage* out) override {
     *out = image;
     return image.width > 0;
   }
-};
-
-RgbaImage Plain(int width, int height, uint8_t grey) {
   RgbaImage image;
-  image.width = width;
-  image.height = height;
-  image.pixels.assign(static_cast<size_t>(width) * height * 4, grey);
-  return image;
-}
+};
 
 }  // namespace
 
-TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestOnALogScaleUnderTheCap) {
+TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestUnderTheCapAndRowsFlip) {
   for (int detail : {2, 7, -1}) EXPECT_EQ(CaptureSizeCap(detail, 4096), 4096) << detail;
   const struct {
     int side, cap, texture;
@@ -43,6 +40,9 @@ TEST(DesktopCapture, TextureSideIsThePowerOfTwoNearestOnALogScaleUnderTheCap) {
   };
   for (const auto& r : rows)
     EXPECT_EQ(CaptureTextureSide(r.side, r.cap), r.texture) << r.side << " under " << r.cap;
+  uint8_t flipped[] = {1, 2, 3, 4, 5, 6};  // three rows of two bytes
+  FlipRows(flipped, 2, 3);
+  EXPECT_EQ(std::vector<uint8_t>(flipped, flipped + 6), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2}));
   EXPECT_TRUE(IsWaylandSession("", "wayland"));
   EXPECT_FALSE(IsWaylandSession(nullptr, "x11"));
 }
@@ -51,29 +51,26 @@ using DesktopCaptureGL = GLTest;
 
 TEST_F(DesktopCaptureGL, AFailedCaptureLeavesNoTextureAndSaysWhy) {
   ScopedEnv session("XDG_SESSION_TYPE", nullptr);
-  RgbaImage cut = Plain(4, 4, 200);
-  cut.pixels.resize(10);
-  RgbaImage black = Plain(640, 480, 0);
-  for (size_t i = 3; i < black.pixels.size(); i += 4)
-    black.pixels[i] = 255;  // alpha does not count
+  FakeDesktop black(640, 480, 0), cut(4, 4, 200), none(0, 0, 0);
+  cut.image.pixels.resize(10);
+  for (size_t i = 3; i < black.image.pixels.size(); i += 4)
+    black.image.pixels[i] = 255;  // alpha does not count
   const struct {
-    RgbaImage image;
+    FakeDesktop* desktop;
     const char* wayland;
     const char* why;
   } rows[] = {
-      {black, nullptr, "the capture came out black"},
-      {black, "wayland-0", "the capture came out black (a Wayland session cannot be captured)"},
-      {RgbaImage{}, nullptr, "the screen could not be read"},
-      {cut, nullptr, "the screen could not be read"},
+      {&black, nullptr, "the capture came out black"},
+      {&black, "wayland-0", "the capture came out black (a Wayland session cannot be captured)"},
+      {&none, nullptr, "the screen could not be read"},
+      {&cut, nullptr, "the screen could not be read"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.why);
     ScopedEnv wayland("WAYLAND_DISPLAY", row.wayland);
-    FakeDesktop desktop;
-    desktop.image = row.image;
     unsigned name = 7;
     CaptureResult result;
-    EXPECT_FALSE(CaptureDesktopTexture(desktop, {}, 1, &name, &result));
+    EXPECT_FALSE(CaptureDesktopTexture(*row.desktop, {}, 1, &name, &result));
     EXPECT_EQ(result.why, row.why);
     EXPECT_EQ(name, 0u);
   }
@@ -86,8 +83,7 @@ TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
     int w, h, detail, texW, texH;
   } cases[] = {{700, 300, 0, 512, 256}, {40, 20, 2, 32, 16}};
   for (const auto& c : cases) {
-    FakeDesktop desktop;
-    desktop.image = Plain(c.w, c.h, 255);
+    FakeDesktop desktop(c.w, c.h, 255);
     for (int y = 0; y < c.h; ++y) {
       for (int x = 0; x < c.w; ++x) {
         uint8_t* p = &desktop.image.pixels[(static_cast<size_t>(y) * c.w + x) * 4];

@@ -40,11 +40,6 @@ class DesktopPictureTest : public ::testing::Test {
     const std::string file = "settings" + std::to_string(++n_);
     return DesktopPicture(schemas_.path(), schemas_.Write(file, settings));
   }
-  // Writes `text` to <home>/<relative>, making the folders.
-  void Put(const std::string& relative, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(home_.File(relative)).parent_path());
-    home_.Write(relative, text);
-  }
 
   TempDir home_, schemas_;
   ScopedEnv homeEnv_{"HOME", home_.path().c_str()};
@@ -105,7 +100,7 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
 
   // KDE Plasma: the wallpaper of the containment on the screen; a wallpaper
   // package gives its largest picture.
-  Put(".config/plasma-org.kde.plasma.desktop-appletsrc",
+  home_.Write(".config/plasma-org.kde.plasma.desktop-appletsrc",
       "[Containments][1]\nlastScreen=0\nplugin=org.kde.desktopcontainment\n"
       "wallpaperplugin=org.kde.image\n\n"
       "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///pics/kde%20left.jpg\n\n"
@@ -113,12 +108,12 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
       "[Containments][2][Wallpaper][org.kde.image][General]\nImage=" + home_.path() + "/Next/\n\n"
       "[Containments][7]\nplugin=org.kde.panel\n");
   for (const char* size : {"1920x1080", "5120x2880", "1280x1024"})
-    Put(std::string("Next/contents/images/") + size + ".png", "x");
+    home_.Write(std::string("Next/contents/images/") + size + ".png", "x");
   EXPECT_EQ(p.PathForScreen(0, "KDE"), "/pics/kde left.jpg");
   EXPECT_EQ(p.PathForScreen(1, "KDE"), home_.path() + "/Next/contents/images/5120x2880.png");
 
   // Xfce: xfconf's backdrop of the monitor, by output name or by order.
-  Put(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
+  home_.Write(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
       R"(<?xml version="1.0" encoding="UTF-8"?>
 <channel name="xfce4-desktop" version="1.0"><property name="backdrop" type="empty">
   <property name="screen0" type="empty">
@@ -137,7 +132,7 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   EXPECT_EQ(p.PathForScreen(1, "XFCE"), "/pics/xfce-dp.png");
 
   // LXQt: pcmanfm-qt's desktop wallpaper.
-  Put(".config/pcmanfm-qt/lxqt/settings.conf",
+  home_.Write(".config/pcmanfm-qt/lxqt/settings.conf",
       "[Behavior]\nNoUsbTrash=true\n\n"
       "[Desktop]\nWallpaper=/pics/lxqt waves.png\nWallpaperMode=zoom\n");
   EXPECT_EQ(p.PathForScreen(0, "LXQt"), "/pics/lxqt waves.png");
@@ -146,13 +141,14 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
 
   // feh, for window managers: one picture per monitor.
   std::filesystem::remove_all(home_.File(".config"));
-  Put(".fehbg", "#!/bin/sh\nfeh --no-fehbg --bg-fill '/pics/feh one.jpg' '/pics/feh-two.png' \n");
+  home_.Write(".fehbg",
+              "#!/bin/sh\nfeh --no-fehbg --bg-fill '/pics/feh one.jpg' '/pics/feh-two.png' \n");
   EXPECT_EQ(p.PathForScreen(0, "i3"), "/pics/feh one.jpg");
   EXPECT_EQ(p.PathForScreen(1, "i3"), "/pics/feh-two.png");
   EXPECT_EQ(p.PathForScreen(5, "i3"), "/pics/feh one.jpg");
 
   // GNOME naming a slideshow: its current picture.
-  Put("show.xml", "<background><static><duration>60</duration>"
+  home_.Write("show.xml", "<background><static><duration>60</duration>"
                   "<file>/pics/shown.jpg</file></static></background>");
   const std::string show = "file://" + home_.File("show.xml");
   EXPECT_EQ(With("[org/gnome/desktop/background]\npicture-uri='" + show + "'\n")

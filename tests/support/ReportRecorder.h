@@ -11,8 +11,7 @@ class ReportRecorder {
   ReportRecorder()
       : previousReport_(SetErrorCloseHook(&ReportRecorder::Report)),
         previousAlert_(SetAlertHook(&ReportRecorder::Alert)) {
-    Reports().clear();
-    Alerts().clear();
+    Clear();
   }
   ~ReportRecorder() {
     SetErrorCloseHook(previousReport_);
@@ -22,24 +21,19 @@ class ReportRecorder {
   ReportRecorder& operator=(const ReportRecorder&) = delete;
 
   // Messages passed to ERRORCLOSE, in order.
-  static std::vector<std::string>& Reports() {
-    static std::vector<std::string> reports;
-    return reports;
-  }
+  static std::vector<std::string>& Reports() { return reports_; }
   // Texts of the alerts, in order.
-  static std::vector<std::string>& Alerts() {
-    static std::vector<std::string> alerts;
-    return alerts;
-  }
+  static std::vector<std::string>& Alerts() { return alerts_; }
   void Clear() {
-    Reports().clear();
-    Alerts().clear();
+    reports_.clear();
+    alerts_.clear();
   }
 
  private:
-  static void Report(const char* message) { Reports().push_back(message); }
-  static void Alert(const char*, const char* text) { Alerts().push_back(text); }
+  static void Report(const char* message) { reports_.push_back(message); }
+  static void Alert(const char*, const char* text) { alerts_.push_back(text); }
 
+  static inline std::vector<std::string> reports_, alerts_;
   ReportHook previousReport_;
   AlertHook previousAlert_;
 };

@@ -1,11 +1,10 @@
 #include "tests/support/SceneContent.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <vector>
 
+#include "tests/support/PngWriter.h"
 #include "tools/ButterflyBuilder.h"
 #include "tools/LumpWriter.h"
 #include "tools/TgaWriter.h"
@@ -16,10 +15,7 @@ namespace {
 // Rows bottom first, as a TGA stores them.
 template <typename Colour>
 std::string Image(int width, int height, Colour colour) {
-  TgaImage image;
-  image.width = static_cast<uint16_t>(width);
-  image.height = static_cast<uint16_t>(height);
-  image.bpp = 24;
+  TgaImage image{static_cast<uint16_t>(width), static_cast<uint16_t>(height), 24, {}};
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const std::array<uint8_t, 3> c = colour(x, y);
@@ -49,20 +45,14 @@ std::string TestResourcePack(int lumps) {
 }
 
 SceneContent FindSceneContent(const std::string& binaryDir, const std::string& scratchFolder) {
-  SceneContent content;
   const std::string data = binaryDir + "/data/";
   std::error_code ec;
   bool hasType = false;  // a ".bfly" file; not ".bfly" alone: a hidden file
   for (const auto& entry : std::filesystem::directory_iterator(data, ec))
     hasType = hasType || entry.path().extension() == ".bfly";
-  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && hasType) {
-    content.resourceFile = data + "qorvane.vessimots";
-    content.typeFolder = data;
-    content.shipped = true;
-    return content;
-  }
-  content.resourceFile = scratchFolder + "/qorvane.vessimots";
-  content.typeFolder = scratchFolder + "/";
+  if (std::filesystem::is_regular_file(data + "qorvane.vessimots", ec) && hasType)
+    return {data + "qorvane.vessimots", data, true};
+  const SceneContent content{scratchFolder + "/qorvane.vessimots", scratchFolder + "/", false};
   WriteBytes(content.resourceFile, TestResourcePack(8));
   const struct {
     const char* file;
@@ -99,16 +89,12 @@ std::array<uint8_t, 3> TestPictureColour(double u, double v) {
 }
 
 bool WriteTestPicture(const std::string& path, int width, int height) {
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-  if (!pixbuf) return false;
-  guint8* pixels = gdk_pixbuf_get_pixels(pixbuf);
-  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-  for (int y = 0; y < height; ++y)
+  std::vector<uint8_t> rgba;
+  for (int y = height - 1; y >= 0; --y) {  // bottom row first
     for (int x = 0; x < width; ++x) {
       const auto c = TestPictureColour((x + 0.5) / width, (y + 0.5) / height);
-      std::copy(c.begin(), c.end(), pixels + static_cast<size_t>(y) * stride + x * 3);
+      rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
     }
-  const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
-  g_object_unref(pixbuf);
-  return saved;
+  }
+  return WriteFramePng(path, rgba, width, height);
 }

@@ -25,12 +25,7 @@ Bytes Pixels(const Texture& t) {
 }
 
 std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
-  TgaHeaderSpec h;
-  h.imageType = type;
-  h.width = width;
-  h.height = height;
-  h.bpp = bpp;
-  return MakeTgaHeader(h);
+  return MakeTgaHeader({.imageType = type, .width = width, .height = height, .bpp = bpp});
 }
 
 // Reads `bytes` as a TGA image; `message` is the one alert it showed, "" if none.
@@ -160,6 +155,12 @@ TEST_F(TextureBuild, AppliesTheAlphaRuleOrTheAlphaImage) {
     EXPECT_EQ(t.imageData, nullptr);
     EXPECT_EQ(TexturePixels(t.texID), rgba) << mode;
   }
+  // Building again replaces the texture with the new pixels.
+  Texture twice = Loaded(1, 1, 24, {1, 2, 3});
+  ASSERT_TRUE(BuildTexture(&twice, 0));
+  twice.imageData = std::make_unique<uint8_t[]>(3);
+  ASSERT_TRUE(BuildTexture(&twice, 0));
+  EXPECT_EQ(TexturePixels(twice.texID), (Bytes{0, 0, 0, 255}));
   // Each image is read with its own depth: a 32-bit colour image keeps its
   // colours, an alpha image of either depth gives its red channel and stays
   // with its owner.
@@ -172,6 +173,12 @@ TEST_F(TextureBuild, AppliesTheAlphaRuleOrTheAlphaImage) {
   EXPECT_EQ(TexturePixels(colour32.texID), (Bytes{10, 20, 30, 99, 40, 50, 60, 7}));
   EXPECT_EQ(TexturePixels(colour24.texID), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
   EXPECT_TRUE(colour32.imageData == nullptr && alpha24.imageData != nullptr);
+  // A moved texture hands its name on; the one it replaces is deleted.
+  const GLuint replaced = colour32.texID;
+  Texture moved(std::move(colour24));
+  colour32 = std::move(moved);
+  EXPECT_TRUE(colour24.texID == 0 && moved.texID == 0 && !glIsTexture(replaced));
+  EXPECT_EQ(TexturePixels(colour32.texID), (Bytes{1, 2, 3, 11, 4, 5, 6, 22}));
 }
 
 TEST_F(TextureBuild, RefusedBuildLeavesNoTextureAndKeepsThePixels) {
