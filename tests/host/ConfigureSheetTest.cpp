@@ -117,11 +117,15 @@ class ConfigureSheetTest : public GLTest {
   }
   static std::string StorePath() { return ScreenSaverDefaults::PathForModule(kSettingsModuleName); }
 
-  std::unique_ptr<WingdriftView> MakeView() {
+  // A preview view with its sheet loaded; `built`: after the first frame
+  // has built the scene.
+  std::unique_ptr<WingdriftView> SheetOf(bool built) {
     auto view = std::make_unique<WingdriftView>(
         ViewRect{0, 0, kWidth, kHeight}, true, std::make_unique<OffscreenWindow>(&Context(), [] {}),
         host_);
     view->onSheetEnded = [this](bool saved) { ended_.push_back(saved); };
+    if (built) view->animateOneFrame();
+    EXPECT_NE(view->configureSheet(), nullptr);
     return view;
   }
 
@@ -135,42 +139,64 @@ class ConfigureSheetTest : public GLTest {
   std::vector<bool> ended_;
 };
 
-TEST_F(ConfigureSheetTest, BeforeTheFirstFrameTheTypesAreEmptyAndDefaultsThenCancelStoresNothing) {
+TEST_F(ConfigureSheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
   const std::string before = ReadFile(StorePath());
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  EXPECT_EQ(Items(view->oBFlyType), 0);
-  EXPECT_EQ(Title(view->oBGPath), pictures_.path());
-  EXPECT_TRUE(Sensitive(view->oBGPath)) << "background index 2 enables the folder button";
+  auto view = SheetOf(false);
+  EXPECT_EQ(Items(view->oBFlyType), 0) << "no types before the first frame";
+  auto* panel = new AnsweringPanel;
+  view->openPanel.reset(panel);
+  TempDir chosen;
+  for (const std::string& answer : {std::string(), chosen.path()}) {  // cancelled, then confirmed
+    panel->answer = answer;
+    Click(view->oBGPath);
+    Click(view->oDirectory);
+    const std::string folder = answer.empty() ? pictures_.path() : answer;
+    EXPECT_EQ(Title(view->oBGPath), folder);
+    EXPECT_EQ(view->mySettings.BGPath, folder);
+    EXPECT_EQ(view->mySettings.BFlyPath2, answer.empty() ? UserButterflyFolder() : answer);
+  }
+  EXPECT_EQ(Title(view->oDirectory), chosen.path());
+  EXPECT_EQ(panel->titles[0], "Select Folder To Load Random Background Images From");
+  EXPECT_EQ(panel->titles[1], "Select BFly Data Folder");
+  EXPECT_EQ(panel->starts[0], pictures_.path());
+
+  // The guide built beside the data.
+  std::vector<std::string> opened;
+  view->openURI = [&opened](const char* uri) {
+    opened.push_back(uri);
+    return true;
+  };
+  Click(FindById(view->configureSheetWindow, "guide"));
+  ASSERT_EQ(opened.size(), 1u);
+  g_autofree gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
+  ASSERT_NE(path, nullptr) << opened[0];
+  EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
+
   Type(view->oMaxBFly, "3");
   Click(FindById(view->configureSheetWindow, "defaults"));
   EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
   EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
-  EXPECT_EQ(Title(view->oBGPath), pictures_.path()) << "the folder is not reset";
+  EXPECT_EQ(Title(view->oBGPath), chosen.path()) << "the folder is not reset";
   EXPECT_FALSE(Sensitive(view->oBGPath));
   Click(FindById(view->configureSheetWindow, "cancel"));
   EXPECT_EQ(ended_, std::vector<bool>{false});
   EXPECT_EQ(ReadFile(StorePath()), before);
 
   // Saved before the first frame: the stored type stays.
-  view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  Click(view->oSave);
+  Click(SheetOf(false)->oSave);
   EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
   EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""),
             "Stored.bfly");
 }
 
 TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
-  auto view = MakeView();
-  view->animateOneFrame();  // builds the scene
+  auto view = SheetOf(true);
   ASSERT_TRUE(view->ssMain && view->ssMain->aquarium);
   const AQUARIUM& aquarium = *view->ssMain->aquarium;
   ASSERT_GE(aquarium.numBFlyTypes, 2);
-  ASSERT_NE(view->configureSheet(), nullptr);
   ASSERT_EQ(Items(view->oBFlyType), aquarium.numBFlyTypes);
   EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBFlyType)), aquarium.selectedType);
-
   // The enabling rules follow the pop-ups at once.
   for (const auto& [mix, background] : {std::pair{1, 0}, {0, 2}, {1, 2}, {0, 1}}) {
     Choose(view->oMixBFly, mix);
@@ -207,44 +233,6 @@ TEST_F(ConfigureSheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues
                                                 {"BGType", "2"},
                                                 {"BGPath", pictures_.path()},
                                                 {"BGRes", "2"}}));
-  SETTINGS next;
-  bool mainOnly = false;
-  LoadSettings(&next, &mainOnly, "", store);
-  EXPECT_EQ(next.MAX_BFLY, 10) << "the next start limits the number";
-}
-
-TEST_F(ConfigureSheetTest, FolderPanelsSetTheFolderOnlyWhenConfirmedAndTheGuideOpens) {
-  auto view = MakeView();
-  ASSERT_NE(view->configureSheet(), nullptr);
-  auto* panel = new AnsweringPanel;
-  view->openPanel.reset(panel);
-  TempDir chosen;
-  for (const std::string& answer : {std::string(), chosen.path()}) {  // cancelled, then confirmed
-    panel->answer = answer;
-    Click(view->oBGPath);
-    Click(view->oDirectory);
-    const std::string folder = answer.empty() ? pictures_.path() : answer;
-    EXPECT_EQ(Title(view->oBGPath), folder);
-    EXPECT_EQ(view->mySettings.BGPath, folder);
-    EXPECT_EQ(view->mySettings.BFlyPath2, answer.empty() ? UserButterflyFolder() : answer);
-  }
-  EXPECT_EQ(Title(view->oDirectory), chosen.path());
-  EXPECT_EQ(panel->titles[0], "Select Folder To Load Random Background Images From");
-  EXPECT_EQ(panel->titles[1], "Select BFly Data Folder");
-  EXPECT_EQ(panel->starts[0], pictures_.path());
-
-  // The guide built beside the data.
-  std::vector<std::string> opened;
-  view->openURI = [&opened](const char* uri) {
-    opened.push_back(uri);
-    return true;
-  };
-  Click(FindById(view->configureSheetWindow, "guide"));
-  ASSERT_EQ(opened.size(), 1u);
-  g_autofree gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
-  ASSERT_NE(path, nullptr) << opened[0];
-  EXPECT_TRUE(std::filesystem::exists(path)) << path;
-  EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
 }
 
 }  // namespace
