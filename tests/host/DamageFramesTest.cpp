@@ -58,21 +58,11 @@ constexpr int kShrinkFrame = 250, kBackgroundFrame = 600, kGrowFrame = 1100;
 constexpr int kShrunkWidth = 400, kShrunkHeight = 240;
 
 struct Frame {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgba;  // the view's pixels, bottom row first
+  int width = 0, height = 0;  // the view's corner of the buffer, pixels
+  std::vector<uint8_t> rgba;  // the whole buffer, bottom row first
 
-  const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * width + x) * 4]; }
+  const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * kWidth + x) * 4]; }
 };
-
-Frame ReadView(const OffscreenGL& gl, int width, int height) {
-  Frame f{width, height, {}};
-  const std::vector<uint8_t> all = gl.ReadPixels();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = all.data() + size_t(y) * kWidth * 4;
-    f.rgba.insert(f.rgba.end(), row, row + size_t(width) * 4);
-  }
-  return f;
-}
 
 // The frame's pixels outside the frame-rate panel.
 uint64_t Hash(const Frame& f) {
@@ -157,7 +147,7 @@ class DamageFramesTest : public ::testing::Test {
           if (whole) view.setNeedsDisplay();
         },
         [&](int i, WingdriftView& view) {
-          onFrame(i, view, ReadView(gl, int(view.Scrn.width), int(view.Scrn.height)));
+          onFrame(i, view, Frame{int(view.Scrn.width), int(view.Scrn.height), gl.ReadPixels()});
         });
   }
 
@@ -223,18 +213,20 @@ TEST_F(DamageFramesTest, EveryPresentPathOnXShowsTheSameWindow) {
   // 43 s at 320 x 180, 400 x 240 from halfway on: butterflies entering and
   // flying, the first message fading in; a screenshot every 20 frames.
   constexpr int kShownFrames = 860;
-  struct Shown {
-    PresentPath path = PresentPath::Auto;      // the path the context took
-    int partial = 0;                           // frames repainted in part
-    std::vector<std::vector<uint32_t>> shots;  // 0xRRGGBB, top row first
-  };
-  auto run = [&](PresentPath path, Shown* shown) {
+  std::vector<std::vector<uint32_t>> whole;  // the screenshots of whole frames
+  for (const auto& [path, name] : {std::pair{PresentPath::Full, "whole frames"},
+                                   {PresentPath::BufferAge, "buffer age"},
+                                   {PresentPath::CopySubBuffer, "copy-sub-buffer"}}) {
+    SCOPED_TRACE(name);
     std::string error;
     auto window = X11Window::CreateWindowed(display.get(), 320, 180, "wingdrift test", &error);
     ASSERT_NE(window, nullptr) << error;
     window->setPresentPath(path);
     window->Map(5.0);
     const Window id = window->id();
+    PresentPath took = PresentPath::Auto;      // the path the context took
+    int partial = 0;                           // frames repainted in part
+    std::vector<std::vector<uint32_t>> shots;  // 0xRRGGBB, top row first
     const auto grow = [&](int i, WingdriftView& view) {
       if (i != kShownFrames / 2) return;
       XResizeWindow(display.get(), id, 400, 240);
@@ -243,38 +235,34 @@ TEST_F(DamageFramesTest, EveryPresentPathOnXShowsTheSameWindow) {
     };
     RunView(std::move(window), 320, 180, false, kShownFrames, 0.05, grow,
             [&](int i, WingdriftView& view) {
-              shown->partial += !view.drawnDamage.full();
-              shown->path = view.glView->presentPath();
+              partial += !view.drawnDamage.full();
+              took = view.glView->presentPath();
               if (i % 20 != 0) return;
               glFinish();
               XSync(display.get(), False);
               const unsigned w = unsigned(view.Scrn.width), h = unsigned(view.Scrn.height);
               XImage* image = XGetImage(display.get(), id, 0, 0, w, h, AllPlanes, ZPixmap);
               ASSERT_NE(image, nullptr);
-              std::vector<uint32_t>& shot = shown->shots.emplace_back();
+              std::vector<uint32_t>& shot = shots.emplace_back();
               for (unsigned y = 0; y < h; ++y) {
                 for (unsigned x = 0; x < w; ++x) shot.push_back(XGetPixel(image, x, y) & 0xFFFFFFu);
               }
               XDestroyImage(image);
             });
-  };
-  Shown full;
-  run(PresentPath::Full, &full);
-  ASSERT_EQ(full.path, PresentPath::Full);
-  ASSERT_EQ(full.partial, 0);
-  ASSERT_EQ(full.shots.size(), size_t(kShownFrames / 20));
-  for (PresentPath path : {PresentPath::BufferAge, PresentPath::CopySubBuffer}) {
-    SCOPED_TRACE(path == PresentPath::BufferAge ? "buffer age" : "copy-sub-buffer");
-    Shown r;
-    run(path, &r);
+    if (path == PresentPath::Full) {
+      ASSERT_EQ(took, PresentPath::Full);
+      ASSERT_EQ(partial, 0);
+      whole = shots;
+      continue;
+    }
     // Xvfb with Mesa offers copy-sub-buffer; buffer age may fall back.
-    ASSERT_TRUE(r.path == path || (path == PresentPath::BufferAge && r.path == PresentPath::Full));
-    EXPECT_TRUE(r.path == PresentPath::Full || r.partial > kShownFrames / 2)
+    ASSERT_TRUE(took == path || (path == PresentPath::BufferAge && took == PresentPath::Full));
+    EXPECT_TRUE(took == PresentPath::Full || partial > kShownFrames / 2)
         << "too few frames repainted in part";
-    ASSERT_EQ(r.shots.size(), full.shots.size());
-    const auto differs = std::mismatch(r.shots.begin(), r.shots.end(), full.shots.begin()).first;
-    EXPECT_TRUE(differs == r.shots.end())
-        << "the screenshot after frame " << (differs - r.shots.begin() + 1) * 20
+    ASSERT_EQ(shots.size(), whole.size());
+    const auto differs = std::mismatch(shots.begin(), shots.end(), whole.begin()).first;
+    EXPECT_TRUE(differs == shots.end())
+        << "the screenshot after frame " << (differs - shots.begin() + 1) * 20
         << " differs from the whole frames'";
   }
 }

@@ -1,17 +1,21 @@
 // The view's logic on the offscreen context: a clock moved by hand, screens
-// and a desktop picture of the test's own, the shipped data of the build.
+// and a desktop picture of the test's own, the shipped data of the build;
+// its configuration sheet's real widgets on a private Xvfb.
 #include <GL/gl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "host/ButterflyFolder.h"
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/DesktopSource.h"
@@ -25,6 +29,7 @@
 #include "tests/support/SceneContent.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XvfbServer.h"
 #include "util/Notice.h"
 
 namespace {
@@ -201,7 +206,7 @@ TEST_F(ViewTest, CaptureSizeAtEachDetail) {
   }
 }
 
-TEST_F(ViewTest, EachBackgroundFallbackIsToldOncePerStartAndPicturesKeepTheirShape) {
+TEST_F(ViewTest, BackgroundFallbacksAreToldOncePicturesKeepTheirShapeFrameRateInItsCorner) {
   TempDir pictures, circleFolder, empty, data;
   ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 300, 100));
   // A 2:1 picture, white circle on green.
@@ -258,8 +263,10 @@ TEST_F(ViewTest, EachBackgroundFallbackIsToldOncePerStartAndPicturesKeepTheirSha
       {"a folder of the 2:1 picture", true, "", circleFolder.path(), true, kW, kH, ""},
   };
   desktop_.image = Screen(800, 600, 0);
+  std::vector<uint8_t> plain;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    host_.showFps = false;
     desktop_.available = c.grabbed;
     host_.desktopPicture = [&c](int) { return c.picture; };
     host_.resourceFolder = c.hasShipped ? kBuildData : data.path() + "/";
@@ -280,19 +287,35 @@ TEST_F(ViewTest, EachBackgroundFallbackIsToldOncePerStartAndPicturesKeepTheirSha
     EXPECT_EQ(view->DeskTex.width * 10000 + view->DeskTex.height,
               uint32_t(c.width * 10000 + c.height));
     EXPECT_EQ(AllBlack(), c.width == 0);
+    plain = Context().ReadPixels();
+    host_.showFps = true;  // the same frame again, under the frame-rate text
     EXPECT_EQ(Told([&] { Draw(*MakeView()); }, false), "")
         << "said once per start, however many views meet it";
   }
   // The 2:1 picture in the square view: covered and centred, the circle
   // stays round (stretched, it would be half as wide).
-  const std::vector<uint8_t> rgba = Context().ReadPixels();
   int across = 0, down = 0;
   for (int i = 0; i < kWidth; ++i) {
-    across += rgba[(size_t(kHeight / 2) * kWidth + i) * 4] > 128;
-    down += rgba[(size_t(i) * kWidth + kWidth / 2) * 4] > 128;
+    across += plain[(size_t(kHeight / 2) * kWidth + i) * 4] > 128;
+    down += plain[(size_t(i) * kWidth + kWidth / 2) * 4] > 128;
   }
   EXPECT_NEAR(across, 200, 6);
   EXPECT_NEAR(down, 200, 6);
+  // The frame-rate text: a dark panel with text in the bottom-left corner,
+  // the picture elsewhere untouched.
+  const std::vector<uint8_t> withFps = Context().ReadPixels();
+  int r[4];
+  FpsOverlay::Bounds(kWidth, kHeight, r);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const size_t i = (size_t(y) * kWidth + x) * 4;
+      if (std::equal(&plain[i], &plain[i + 3], &withFps[i])) continue;
+      ++(x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3] ? inside : outside);
+    }
+  }
+  EXPECT_GT(inside, r[2] * r[3] / 2);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST_F(ViewTest, MainScreenOnly) {
@@ -370,27 +393,206 @@ TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
   glDeleteTextures(1, &kept);
 }
 
-TEST_F(ViewTest, FrameRateOverlayOnlyInItsCorner) {
-  Store([](ScreenSaverDefaults& store) { store.setInteger(1, "BGType"); });
-  std::vector<uint8_t> frames[2];
-  for (const bool fps : {false, true}) {
-    host_.showFps = fps;
-    clock_.now = 0.0;
-    Draw(*MakeView());
-    frames[fps] = Context().ReadPixels();
+// Answers folder panels in the user's place and records what they showed.
+class AnsweringPanel final : public FolderPanel {
+ public:
+  bool ChooseFolder(GtkWidget*, const char* title, const char* startFolder,
+                    std::string* chosen) override {
+    titles.push_back(title);
+    starts.push_back(startFolder);
+    if (answer.empty()) return false;
+    *chosen = answer;
+    return true;
   }
-  int r[4];
-  FpsOverlay::Bounds(kWidth, kHeight, r);
-  int inside = 0, outside = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const size_t i = (size_t(y) * kWidth + x) * 4;
-      if (std::equal(&frames[0][i], &frames[0][i + 3], &frames[1][i])) continue;
-      ++(x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3] ? inside : outside);
-    }
+  std::string answer;  // empty: the user cancels
+  std::vector<std::string> titles;
+  std::vector<std::string> starts;
+};
+
+void Pump() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+void Click(GtkWidget* button) {
+  gtk_button_clicked(GTK_BUTTON(button));
+  Pump();
+}
+
+void Choose(GtkWidget* combo, int index) {
+  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
+  Pump();
+}
+
+void Type(GtkWidget* field, const char* text) {
+  gtk_entry_set_text(GTK_ENTRY(field), text);
+  Pump();
+}
+
+bool Sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != FALSE; }
+
+int Items(GtkWidget* combo) {
+  return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
+}
+
+// A widget of the sheet by its id in the interface file.
+GtkWidget* FindById(GtkWidget* root, const char* id) {
+  if (g_strcmp0(gtk_buildable_get_name(GTK_BUILDABLE(root)), id) == 0) return root;
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  GtkWidget* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) {
+    found = FindById(GTK_WIDGET(c->data), id);
   }
-  EXPECT_GT(inside, r[2] * r[3] / 2) << "a dark panel with text in the bottom-left corner";
-  EXPECT_EQ(outside, 0) << "the scene elsewhere is untouched";
+  g_list_free(children);
+  return found;
+}
+
+std::string Title(GtkWidget* button) { return gtk_button_get_label(GTK_BUTTON(button)); }
+
+// The configuration sheet through its real GTK widgets on a private Xvfb,
+// driven as the user drives it (clicks, typed text, chosen items).
+class SheetTest : public ViewTest {
+ protected:
+  static void SetUpTestSuite() {
+    if (!XvfbServer::Available()) return;
+    server_ = new XvfbServer;
+    if (!server_->Start(1024, 768)) return;
+    setenv("DISPLAY", server_->name().c_str(), 1);
+    // No session bus: the toolkit's settings stay in memory, and no
+    // accessibility bridge is looked for.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    gtkReady_ = gtk_init_check(nullptr, nullptr) != FALSE;
+  }
+  static void TearDownTestSuite() {
+    gtkReady_ = false;
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    ViewTest::SetUp();
+    if (IsSkipped()) return;
+    if (!gtkReady_) GTEST_SKIP() << "no Xvfb for GTK";
+    // Stored settings of the current version, with a type of the user's.
+    Store([&](ScreenSaverDefaults& store) {
+      store.setObject("Stored.bfly", "SelectedBFly");
+      store.setInteger(2, "BGType");
+      store.setObject(pictures_.path().c_str(), "BGPath");
+    });
+  }
+  static std::string StorePath() { return ScreenSaverDefaults::PathForModule(kSettingsModuleName); }
+
+  // A preview view with its sheet loaded; `built`: after the first frame
+  // has built the scene.
+  std::unique_ptr<WingdriftView> SheetOf(bool built) {
+    auto view = MakeView(true);
+    view->onSheetEnded = [this](bool saved) { ended_.push_back(saved); };
+    if (built) view->animateOneFrame();
+    EXPECT_NE(view->configureSheet(), nullptr);
+    return view;
+  }
+
+  static inline XvfbServer* server_ = nullptr;
+  static inline bool gtkReady_ = false;
+  TempDir pictures_;
+  std::vector<bool> ended_;
+};
+
+TEST_F(SheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
+  const std::string before = ReadFile(StorePath());
+  auto view = SheetOf(false);
+  EXPECT_EQ(Items(view->oBFlyType), 0) << "no types before the first frame";
+  auto* panel = new AnsweringPanel;
+  view->openPanel.reset(panel);
+  TempDir chosen;
+  for (const std::string& answer : {std::string(), chosen.path()}) {  // cancelled, then confirmed
+    panel->answer = answer;
+    Click(view->oBGPath);
+    Click(view->oDirectory);
+    const std::string folder = answer.empty() ? pictures_.path() : answer;
+    EXPECT_EQ(Title(view->oBGPath), folder);
+    EXPECT_EQ(view->mySettings.BGPath, folder);
+    EXPECT_EQ(view->mySettings.BFlyPath2, answer.empty() ? UserButterflyFolder() : answer);
+  }
+  EXPECT_EQ(Title(view->oDirectory), chosen.path());
+  EXPECT_EQ(panel->titles[0], "Select Folder To Load Random Background Images From");
+  EXPECT_EQ(panel->titles[1], "Select BFly Data Folder");
+  EXPECT_EQ(panel->starts[0], pictures_.path());
+
+  // The guide built beside the data.
+  std::vector<std::string> opened;
+  view->openURI = [&opened](const char* uri) {
+    opened.push_back(uri);
+    return true;
+  };
+  Click(FindById(view->configureSheetWindow, "guide"));
+  ASSERT_EQ(opened.size(), 1u);
+  g_autofree gchar* path = g_filename_from_uri(opened[0].c_str(), nullptr, nullptr);
+  ASSERT_NE(path, nullptr) << opened[0];
+  EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  EXPECT_EQ(std::filesystem::path(path).filename(), "index.html");
+
+  Type(view->oMaxBFly, "3");
+  Click(FindById(view->configureSheetWindow, "defaults"));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
+  EXPECT_EQ(Title(view->oBGPath), chosen.path()) << "the folder is not reset";
+  EXPECT_FALSE(Sensitive(view->oBGPath));
+  Click(FindById(view->configureSheetWindow, "cancel"));
+  EXPECT_EQ(ended_, std::vector<bool>{false});
+  EXPECT_EQ(ReadFile(StorePath()), before);
+
+  // Saved before the first frame: the stored type stays.
+  Click(SheetOf(false)->oSave);
+  EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
+  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""),
+            "Stored.bfly");
+}
+
+TEST_F(SheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
+  auto view = SheetOf(true);
+  ASSERT_TRUE(view->ssMain && view->ssMain->aquarium);
+  const AQUARIUM& aquarium = *view->ssMain->aquarium;
+  ASSERT_GE(aquarium.numBFlyTypes, 2);
+  ASSERT_EQ(Items(view->oBFlyType), aquarium.numBFlyTypes);
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBFlyType)), aquarium.selectedType);
+  // The enabling rules follow the pop-ups at once.
+  for (const auto& [mix, background] : {std::pair{1, 0}, {0, 2}, {1, 2}, {0, 1}}) {
+    Choose(view->oMixBFly, mix);
+    Choose(view->oBGType, background);
+    EXPECT_EQ(Sensitive(view->oBFlyType), mix == 1) << "mix " << mix;
+    EXPECT_EQ(Sensitive(view->oBGPath), background == 2) << "background " << background;
+  }
+
+  Choose(view->oMixBFly, 1);
+  Choose(view->oBFlyType, 1);
+  Type(view->oMaxBFly, "25");  // above the control's range: stored as entered
+  Type(view->oBFlySize, "150");
+  Type(view->oFlySpeed, "120");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oWantShadow), FALSE);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oMainMonitorOnly), TRUE);
+  Choose(view->oBGType, 2);
+  Choose(view->oBGRes, 2);
+  Click(view->oSave);
+
+  ScreenSaverDefaults store(kSettingsModuleName);
+  std::map<std::string, std::string> saved;
+  for (const std::string& key : store.keys()) {
+    saved[key] = store.stringForKey(key.c_str()).value_or("?");
+  }
+  EXPECT_EQ(saved,
+            (std::map<std::string, std::string>{{"version", "1.1"},
+                                                {"MainMonitorOnly", "1"},
+                                                {"WantShadow", "0"},
+                                                {"SelectedBFly", aquarium.bflyList[1].fileName},
+                                                {"BFlySize", "150"},
+                                                {"FlySpeed", "120"},
+                                                {"MaxBFly", "25"},
+                                                {"MixBFly", "1"},
+                                                {"BGType", "2"},
+                                                {"BGPath", pictures_.path()},
+                                                {"BGRes", "2"}}));
 }
 
 }  // namespace
