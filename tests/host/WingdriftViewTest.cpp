@@ -206,8 +206,8 @@ TEST_F(ViewTest, CaptureSizeAtEachDetail) {
   }
 }
 
-TEST_F(ViewTest, BackgroundFallbacksAreToldOncePicturesKeepTheirShapeFrameRateInItsCorner) {
-  TempDir pictures, circleFolder, empty, data;
+TEST_F(ViewTest, FallbacksAreToldOncePerStartAndPicturesKeepTheirShapeUnderTheFrameRate) {
+  TempDir pictures, circleFolder, empty, data, packOnly;
   ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 300, 100));
   // A 2:1 picture, white circle on green.
   constexpr int kW = 512, kH = 256;
@@ -226,6 +226,7 @@ TEST_F(ViewTest, BackgroundFallbacksAreToldOncePicturesKeepTheirShapeFrameRateIn
       std::filesystem::create_symlink(entry.path(), data.File(entry.path().filename()));
     }
   }
+  std::filesystem::copy_file(kBuildData + kResourceFileName, packOnly.File(kResourceFileName));
   gint w = 0, h = 0;
   ASSERT_NE(gdk_pixbuf_get_file_info((kBuildData + kFallbackPictureName).c_str(), &w, &h), nullptr);
   const std::string black =
@@ -244,23 +245,32 @@ TEST_F(ViewTest, BackgroundFallbacksAreToldOncePicturesKeepTheirShapeFrameRateIn
     bool grabbed;         // the capture reads a black screen, else nothing
     std::string picture;  // the desktop's picture file
     std::string folder;   // a picture folder chosen instead of the desktop
-    bool hasShipped;      // the data holds the shipped picture
+    std::string data;     // the data folder
     int width, height;    // the background texture; 0: black
     std::string told;
   };
+  const std::string noData = data.path() + "/";
   const Case cases[] = {
-      {"a black capture: the desktop's picture", true, pictures.File("desk.png"), "", true, 300,
-       100, black},
+      {"a black capture: the desktop's picture", true, pictures.File("desk.png"), "", kBuildData,
+       300, 100, black},
       {"no capture, a desktop picture that does not load", false, pictures.File("gone.png"), "",
-       true, w, h,
+       kBuildData, w, h,
        unread + "wingdrift: the desktop picture \"" + pictures.File("gone.png") +
            "\" cannot be opened (No such file or directory)" + shipped},
-      {"every source fails", true, "", "", false, 0, 0,
+      {"every source fails", true, "", "", noData, 0, 0,
        black + "wingdrift: no desktop picture found" + noShipped},
-      {"an empty picture folder, no shipped picture", true, "", empty.path(), false, 0, 0,
+      {"an empty picture folder, no shipped picture", true, "", empty.path(), noData, 0, 0,
        "wingdrift: the picture folder \"" + empty.path() +
            "\" has no .jpg, .jpeg, .gif or .png picture" + noShipped},
-      {"a folder of the 2:1 picture", true, "", circleFolder.path(), true, kW, kH, ""},
+      // A scene that cannot be built draws nothing, no background either.
+      {"no resource pack", true, "", "", empty.path() + "/", 0, 0,
+       black + "wingdrift: cannot load the resource file \"" + empty.File(kResourceFileName) +
+           "\"; drawing nothing (reinstall wingdrift)\n"},
+      {"no butterfly types", true, "", "", packOnly.path() + "/", 0, 0,
+       black + "wingdrift: no butterflies could be set up from \"" + packOnly.path() + "/\" or \"" +
+           config_.File("data") +
+           "/wingdrift/butterflies\" (No BFly Data Found!); drawing nothing\n"},
+      {"a folder of the 2:1 picture", true, "", circleFolder.path(), kBuildData, kW, kH, ""},
   };
   desktop_.image = Screen(800, 600, 0);
   std::vector<uint8_t> plain;
@@ -269,15 +279,17 @@ TEST_F(ViewTest, BackgroundFallbacksAreToldOncePicturesKeepTheirShapeFrameRateIn
     host_.showFps = false;
     desktop_.available = c.grabbed;
     host_.desktopPicture = [&c](int) { return c.picture; };
-    host_.resourceFolder = c.hasShipped ? kBuildData : data.path() + "/";
+    host_.resourceFolder = c.data;
     Store([&c](ScreenSaverDefaults& store) {
       store.setInteger(0, "MaxBFly");
       if (c.folder.empty()) return;
       store.setInteger(2, "BGType");
       store.setObject(c.folder.c_str(), "BGPath");
     });
+    flushes_ = 0;
     std::unique_ptr<WingdriftView> view;
     EXPECT_EQ(Told([&] { Draw(*(view = MakeView())); }), c.told);
+    EXPECT_GE(flushes_, 2) << "the frames go on";
     EXPECT_EQ(view->mySettings.BGTYPE, c.folder.empty() ? 1 : 2) << "the record falls back";
     EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).integerForKey("BGType"),
               c.folder.empty() ? 0 : 2)
@@ -342,29 +354,6 @@ TEST_F(ViewTest, MainScreenOnly) {
   // Display masks: the first screen a frame overlaps, else the main one.
   for (const auto& [x, mask] : {std::pair{10.0, 1u}, {1900.0, 1u}, {2000.0, 2u}, {-500.0, 2u}}) {
     EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{x, x < 0 ? -500.0 : 10.0, 100, 100}), mask) << x;
-  }
-}
-
-TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
-  TempDir folder;
-  host_.resourceFolder = folder.path() + "/";
-  Store([](ScreenSaverDefaults& store) { store.setInteger(1, "BGType"); });
-  const std::string lines[] = {
-      "wingdrift: cannot load the resource file \"" + folder.path() +
-          "/qorvane.vessimots\"; drawing nothing (reinstall wingdrift)\n",
-      "wingdrift: no butterflies could be set up from \"" + folder.path() + "/\" or \"" +
-          config_.File("data") +
-          "/wingdrift/butterflies\" (No BFly Data Found!); drawing nothing\n"};
-  for (const std::string& said : lines) {
-    flushes_ = 0;
-    std::unique_ptr<WingdriftView> view;
-    EXPECT_EQ(Told([&] { Draw(*(view = MakeView())); }), said);
-    EXPECT_TRUE(view->initialized);
-    EXPECT_EQ(view->DeskTex.texID, 0u) << "no background for a scene that is not there";
-    EXPECT_GE(flushes_, 2) << "the frames go on";
-    EXPECT_TRUE(AllBlack());
-    std::filesystem::copy_file(kBuildData + kResourceFileName, folder.File(kResourceFileName),
-                               std::filesystem::copy_options::skip_existing);
   }
 }
 
@@ -449,31 +438,28 @@ GtkWidget* FindById(GtkWidget* root, const char* id) {
 
 std::string Title(GtkWidget* button) { return gtk_button_get_label(GTK_BUTTON(button)); }
 
-// The configuration sheet through its real GTK widgets on a private Xvfb,
-// driven as the user drives it (clicks, typed text, chosen items).
-class SheetTest : public ViewTest {
- protected:
-  static void SetUpTestSuite() {
-    if (!XvfbServer::Available()) return;
-    server_ = new XvfbServer;
-    if (!server_->Start(1024, 768)) return;
-    setenv("DISPLAY", server_->name().c_str(), 1);
+// GTK on a private Xvfb, started once per program; false without one.
+bool StartGtk() {
+  static XvfbServer server;
+  static const bool ready = XvfbServer::Available() && server.Start(1024, 768) && [] {
+    setenv("DISPLAY", server.name().c_str(), 1);
     // No session bus: the toolkit's settings stay in memory, and no
     // accessibility bridge is looked for.
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
-    gtkReady_ = gtk_init_check(nullptr, nullptr) != FALSE;
-  }
-  static void TearDownTestSuite() {
-    gtkReady_ = false;
-    delete server_;
-    server_ = nullptr;
-  }
+    return gtk_init_check(nullptr, nullptr) != FALSE;
+  }();
+  return ready;
+}
 
+// The configuration sheet through its real GTK widgets, driven as the user
+// drives it (clicks, typed text, chosen items).
+class SheetTest : public ViewTest {
+ protected:
   void SetUp() override {
     ViewTest::SetUp();
     if (IsSkipped()) return;
-    if (!gtkReady_) GTEST_SKIP() << "no Xvfb for GTK";
+    if (!StartGtk()) GTEST_SKIP() << "no Xvfb for GTK";
     // Stored settings of the current version, with a type of the user's.
     Store([&](ScreenSaverDefaults& store) {
       store.setObject("Stored.bfly", "SelectedBFly");
@@ -493,8 +479,6 @@ class SheetTest : public ViewTest {
     return view;
   }
 
-  static inline XvfbServer* server_ = nullptr;
-  static inline bool gtkReady_ = false;
   TempDir pictures_;
   std::vector<bool> ended_;
 };
