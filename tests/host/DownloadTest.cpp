@@ -104,10 +104,6 @@ struct Sheet {
   std::string landed;
 };
 
-void RunUntilEnded(ButterflyDownloads* d) {
-  while (d->theDownload) g_main_context_iteration(nullptr, TRUE);
-}
-
 TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
   TempDir installed;
   fs::copy_file(kBuildData + "Monarch.bfly", installed.File("Monarch.bfly"));
@@ -229,7 +225,7 @@ TEST_F(DownloadTest, DownloadLandsAndTheTypeFliesAtTheNextStart) {
             (std::vector<std::string>{"Monarch", "Peacock", "Red Admiral", "Magenta Test"}));
   ASSERT_TRUE(d.StartDownload(3, folder));
   EXPECT_EQ(shown.controls, std::vector<bool>{false});
-  RunUntilEnded(&d);
+  while (d.theDownload) g_main_context_iteration(nullptr, TRUE);
   const std::string magenta = ReadFile(root_->File("Magenta.bfly"));
   ASSERT_EQ(shown.landed, folder + "/Magenta.bfly") << shown.status.back();
   EXPECT_EQ(Snapshot(folder), (std::map<std::string, std::string>{{"Magenta.bfly", magenta}}));
