@@ -391,24 +391,10 @@ class AnsweringPanel final : public FolderPanel {
   std::vector<std::string> starts;
 };
 
-void Pump() {
-  while (gtk_events_pending()) gtk_main_iteration();
-}
-
-void Click(GtkWidget* button) {
-  gtk_button_clicked(GTK_BUTTON(button));
-  Pump();
-}
-
-void Choose(GtkWidget* combo, int index) {
-  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
-  Pump();
-}
-
-void Type(GtkWidget* field, const char* text) {
-  gtk_entry_set_text(GTK_ENTRY(field), text);
-  Pump();
-}
+// The user's actions: GTK emits their signals before it returns.
+void Click(GtkWidget* button) { gtk_button_clicked(GTK_BUTTON(button)); }
+void Choose(GtkWidget* combo, int index) { gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index); }
+void Type(GtkWidget* field, const char* text) { gtk_entry_set_text(GTK_ENTRY(field), text); }
 
 bool Sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != FALSE; }
 
