@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "butterflies/AQUARIUM.h"
 #include "host/ButterflyDownloads.h"
@@ -287,6 +288,19 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
       EXPECT_NE(p.Stderr().find(server + "/mac/zips/bfly/Monarch.bfly"), std::string::npos)
           << p.Stderr();
     }
+    EXPECT_EQ(Snapshot(folder), before);
+  }
+  // Failures on this side: a catalogue location that is no address, a
+  // folder that cannot be made (under a file).
+  fs::create_directories(root_->File("bad/mac/zips/bfly"));
+  std::ofstream(root_->File("bad/mac/zips/bfly/bflyTypes.plist"))
+      << FormatCatalogue({"Monarch;http://[::1"});
+  for (const auto& [server, into, expected] :
+       {std::tuple{Base("ok", "bad"), folder, "the entry's location is not an address"},
+        {Base("ok"), folder + "/Peacock.bfly/types", "cannot create the folder"}}) {
+    ChildProcess p;
+    EXPECT_EQ(p.Run({kTool, "download", server, "Monarch", "--into", into}, {}, 60), 1);
+    EXPECT_EQ(p.Stderr().rfind(failed + expected, 0), 0u) << p.Stderr();
     EXPECT_EQ(Snapshot(folder), before);
   }
 
