@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -509,7 +510,7 @@ TEST_F(SheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
             "Stored.bfly");
 }
 
-TEST_F(SheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
+TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
   auto view = SheetOf(true);
   ASSERT_TRUE(view->ssMain && view->ssMain->aquarium);
   const AQUARIUM& aquarium = *view->ssMain->aquarium;
@@ -530,7 +531,18 @@ TEST_F(SheetTest, SaveStoresExactlyTheSettingsKeysWithTheControlsValues) {
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oWantShadow), FALSE);
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oMainMonitorOnly), TRUE);
   Choose(view->oBGRes, 2);
+  // A store that cannot be written (its folder is a file): the sheet stays
+  // open and says where, and the next save, once it can, goes through.
+  const std::string folder = std::filesystem::path(StorePath()).parent_path();
+  std::filesystem::rename(folder, folder + ".kept");
+  std::ofstream(folder) << "not a folder";
+  EXPECT_NE(Told([&] { Click(view->oSave); }).find("could not be saved to " + StorePath()),
+            std::string::npos);
+  EXPECT_TRUE(ended_.empty());
+  std::filesystem::remove(folder);
+  std::filesystem::rename(folder + ".kept", folder);
   Click(view->oSave);
+  EXPECT_EQ(ended_, std::vector<bool>{true});
 
   ScreenSaverDefaults store(kSettingsModuleName);
   std::map<std::string, std::string> saved;
