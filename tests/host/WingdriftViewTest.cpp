@@ -367,7 +367,6 @@ TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
   // Its context refuses: whatever context is current (another view's) must
   // keep its objects, so the view deletes nothing and leaves none current.
   refuse_ = true;
-  ASSERT_TRUE(Context().MakeCurrent());
   view.reset();
   ASSERT_TRUE(Context().MakeCurrent());
   EXPECT_TRUE(glIsTexture(kept)) << "deleted in a context that was not the view's";
