@@ -253,6 +253,7 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   const std::string failed = "Download failed! Error - ";
   const std::pair<std::string, std::string> cases[] = {
       {"http://127.0.0.1:1", kConnectErrorText},  // nothing listening (tcpmux is long gone)
+      {"", kConnectErrorText},                    // no address at all
       {Base("404"), kConnectErrorText},
       {Base("html"), kConnectErrorText},
       {Base("binary"), kConnectErrorText},   // a binary property list
@@ -300,10 +301,11 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
     EXPECT_EQ(Snapshot(folder), before);
   }
 
-  // The same server behaving: the list marks what the folder holds, and a
-  // download lands.
+  // The same server behaving (the slashes after its address dropped): the
+  // list marks what the folder holds, and a download lands.
   ChildProcess list;
-  EXPECT_EQ(list.Run({kTool, "list", Base("ok"), "--into", folder}, {}, 60), 0) << list.Stderr();
+  EXPECT_EQ(list.Run({kTool, "list", Base("ok") + "//", "--into", folder}, {}, 60), 0)
+      << list.Stderr();
   EXPECT_EQ(list.Stdout(), "Monarch\nPeacock\t(installed)\nRed Admiral\nMagenta Test\n");
   ChildProcess download;
   EXPECT_EQ(download.Run({kTool, "download", Base("ok"), "Red Admiral", "--into", folder}, {}, 60),

@@ -437,9 +437,11 @@ class SheetTest : public ViewTest {
     ViewTest::SetUp();
     if (IsSkipped()) return;
     if (!StartGtk()) GTEST_SKIP() << "no Xvfb for GTK";
-    // Stored settings of the current version, with a type of the user's.
+    // Stored settings of the current version, with a type and a download
+    // server of the user's.
     Store([&](ScreenSaverDefaults& store) {
       store.setObject("Stored.bfly", "SelectedBFly");
+      store.setObject(kServer, "DownloadServer");
       store.setInteger(2, "BGType");
       store.setObject(pictures_.path().c_str(), "BGPath");
     });
@@ -456,6 +458,7 @@ class SheetTest : public ViewTest {
     return view;
   }
 
+  static constexpr const char* kServer = "http://127.0.0.1:1/types";
   TempDir pictures_;
   std::vector<bool> ended_;
 };
@@ -464,6 +467,7 @@ TEST_F(SheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
   const std::string before = ReadFile(StorePath());
   auto view = SheetOf(false);
   EXPECT_EQ(Items(view->oBFlyType), 0) << "no types before the first frame";
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oDownloadServer)), kServer);
   auto* panel = new AnsweringPanel;
   view->openPanel.reset(panel);
   TempDir chosen;
@@ -559,7 +563,8 @@ TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
                                                 {"MixBFly", "1"},
                                                 {"BGType", "2"},
                                                 {"BGPath", pictures_.path()},
-                                                {"BGRes", "2"}}));
+                                                {"BGRes", "2"},
+                                                {"DownloadServer", kServer}}));
 }
 
 }  // namespace
