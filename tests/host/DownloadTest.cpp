@@ -287,16 +287,20 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
     }
     EXPECT_EQ(Snapshot(folder), before);
   }
-  // Failures on this side: a catalogue location that is no address, a
-  // folder that cannot be made (under a file).
+  // A catalogue of its own: a location that is no address, a file the
+  // server does not have, a size that is not the file's; and a folder that
+  // cannot be made (under a file).
   fs::create_directories(root_->File("bad/mac/zips/bfly"));
-  std::ofstream(root_->File("bad/mac/zips/bfly/bflyTypes.plist"))
-      << FormatCatalogue({"Monarch;http://[::1"});
-  for (const auto& [server, into, expected] :
-       {std::tuple{Base("ok", "bad"), folder, "the entry's location is not an address"},
-        {Base("ok"), folder + "/Peacock.bfly/types", "cannot create the folder"}}) {
+  std::ofstream(root_->File("bad/mac/zips/bfly/bflyTypes.plist")) << FormatCatalogue(
+      {"Monarch;http://[::1", "Gone;Gone.bfly", "Sized;/ok/site/mac/zips/bfly/RedAdmiral.bfly;12"});
+  const std::string bad = Base("ok", "bad");
+  for (const auto& [server, type, into, expected] :
+       {std::tuple{bad, "Monarch", folder, "the entry's location is not an address"},
+        {bad, "Gone", folder, "The requested URL returned error: 404"},
+        {bad, "Sized", folder, "the server's length, "},
+        {Base("ok"), "Monarch", folder + "/Peacock.bfly/types", "cannot create the folder"}}) {
     ChildProcess p;
-    EXPECT_EQ(p.Run({kTool, "download", server, "Monarch", "--into", into}, {}, 60), 1);
+    EXPECT_EQ(p.Run({kTool, "download", server, type, "--into", into}, {}, 60), 1);
     EXPECT_EQ(p.Stderr().rfind(failed + expected, 0), 0u) << p.Stderr();
     EXPECT_EQ(Snapshot(folder), before);
   }

@@ -368,6 +368,8 @@ TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
   // keep its objects, so the view deletes nothing and leaves none current.
   refuse_ = true;
   view.reset();
+  EXPECT_NE(Told([&] { MakeView(); }).find("cannot show the desktop: OpenGL cannot draw"),
+            std::string::npos);
   ASSERT_TRUE(Context().MakeCurrent());
   EXPECT_TRUE(glIsTexture(kept)) << "deleted in a context that was not the view's";
   glDeleteTextures(1, &kept);
@@ -511,6 +513,13 @@ TEST_F(SheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
   EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
   EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""),
             "Stored.bfly");
+
+  // Without its interface file there is no sheet, and a line says why.
+  host_.resourceFolder = pictures_.path() + "/";
+  EXPECT_NE(Told([&] {
+              EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
+            }).find("cannot load the settings sheet"),
+            std::string::npos);
 }
 
 TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
@@ -530,7 +539,7 @@ TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
   Choose(view->oBFlyType, 1);
   Type(view->oMaxBFly, "25");  // above the control's range: stored as entered
   Type(view->oBFlySize, "150");
-  Type(view->oFlySpeed, "120");
+  Type(view->oFlySpeed, "fast");  // not a number: the control's own value
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oWantShadow), FALSE);
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oMainMonitorOnly), TRUE);
   Choose(view->oBGRes, 2);
@@ -558,7 +567,7 @@ TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
                                                 {"WantShadow", "0"},
                                                 {"SelectedBFly", aquarium.bflyList[1].fileName},
                                                 {"BFlySize", "150"},
-                                                {"FlySpeed", "120"},
+                                                {"FlySpeed", "75"},
                                                 {"MaxBFly", "25"},
                                                 {"MixBFly", "1"},
                                                 {"BGType", "2"},
