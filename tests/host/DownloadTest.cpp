@@ -5,13 +5,11 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "butterflies/AQUARIUM.h"
 #include "host/ButterflyDownloads.h"
@@ -33,17 +31,6 @@ namespace {
 const std::string kTool = WINGDRIFT_BINARY_DIR "/tools/bflytool/bflytool";
 const std::string kProgram = WINGDRIFT_BINARY_DIR "/host/wingdrift";
 const std::string kServerScript = WINGDRIFT_SOURCE_DIR "/tests/host/catalogue_server.py";
-
-// A port nothing listens on: bound, then closed.
-int ClosedPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t n = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  close(s);
-  return ntohs(a.sin_port);
-}
 
 const std::string kLong39 = "Longwing of the far and misty meadowsXY";  // 39 characters
 const std::string kLong45 = kLong39 + "-extra";
@@ -118,10 +105,6 @@ struct Sheet {
   std::string landed;
 };
 
-void RunUntilEnded(ButterflyDownloads* d) {
-  while (d->theDownload) g_main_context_iteration(nullptr, TRUE);
-}
-
 TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
   TempDir installed;
   fs::copy_file(kBuildData + "Monarch.bfly", installed.File("Monarch.bfly"));
@@ -186,23 +169,19 @@ TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
   }
 }
 
-// Frames of a recording (a folder of PNGs) with more than 20 pixels of the
-// magenta type's wings.
+// Frames of a recording (a folder of RGB PNGs, rows unpadded at 320 pixels)
+// with more than 20 pixels of the magenta type's wings.
 int MagentaFrames(const std::string& folder) {
   int frames = 0;
   for (const auto& e : fs::directory_iterator(folder)) {
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(e.path().c_str(), nullptr);
-    if (pixbuf == nullptr) continue;
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf),
-              stride = gdk_pixbuf_get_rowstride(pixbuf);
+    GdkPixbuf* frame = gdk_pixbuf_new_from_file(e.path().c_str(), nullptr);
+    if (frame == nullptr) continue;
+    const guint8* rgb = gdk_pixbuf_read_pixels(frame);
     int count = 0;
-    for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
-      for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
-        const guint8* p = gdk_pixbuf_read_pixels(pixbuf) + y * stride + x * channels;
-        count += p[0] > 90 && p[2] > 90 && p[1] * 2 < std::min(p[0], p[2]);
-      }
+    for (size_t i = 0; i + 3 <= gdk_pixbuf_get_byte_length(frame); i += 3) {
+      count += rgb[i] > 90 && rgb[i + 2] > 90 && rgb[i + 1] * 2 < std::min(rgb[i], rgb[i + 2]);
     }
-    g_object_unref(pixbuf);
+    g_object_unref(frame);
     frames += count > 20;
   }
   return frames;
@@ -243,7 +222,7 @@ TEST_F(DownloadTest, DownloadLandsAndTheTypeFliesAtTheNextStart) {
             (std::vector<std::string>{"Monarch", "Peacock", "Red Admiral", "Magenta Test"}));
   ASSERT_TRUE(d.StartDownload(3, folder));
   EXPECT_EQ(shown.controls, std::vector<bool>{false});
-  RunUntilEnded(&d);
+  while (d.theDownload) g_main_context_iteration(nullptr, TRUE);
   const std::string magenta = ReadFile(root_->File("Magenta.bfly"));
   ASSERT_EQ(shown.landed, folder + "/Magenta.bfly") << shown.status.back();
   EXPECT_EQ(Snapshot(folder), (std::map<std::string, std::string>{{"Magenta.bfly", magenta}}));
@@ -273,7 +252,8 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   // does; a download's (bflytool download) name the address and why.
   const std::string failed = "Download failed! Error - ";
   const std::pair<std::string, std::string> cases[] = {
-      {"http://127.0.0.1:" + std::to_string(ClosedPort()), kConnectErrorText},  // nothing listening
+      {"http://127.0.0.1:1", kConnectErrorText},  // nothing listening (tcpmux is long gone)
+      {"", kConnectErrorText},                    // no address at all
       {Base("404"), kConnectErrorText},
       {Base("html"), kConnectErrorText},
       {Base("binary"), kConnectErrorText},   // a binary property list
@@ -307,11 +287,29 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
     }
     EXPECT_EQ(Snapshot(folder), before);
   }
+  // A catalogue of its own: a location that is no address, a file the
+  // server does not have, a size that is not the file's; and a folder that
+  // cannot be made (under a file).
+  fs::create_directories(root_->File("bad/mac/zips/bfly"));
+  std::ofstream(root_->File("bad/mac/zips/bfly/bflyTypes.plist")) << FormatCatalogue(
+      {"Monarch;http://[::1", "Gone;Gone.bfly", "Sized;/ok/site/mac/zips/bfly/RedAdmiral.bfly;12"});
+  const std::string bad = Base("ok", "bad");
+  for (const auto& [server, type, into, expected] :
+       {std::tuple{bad, "Monarch", folder, "the entry's location is not an address"},
+        {bad, "Gone", folder, "The requested URL returned error: 404"},
+        {bad, "Sized", folder, "the server's length, "},
+        {Base("ok"), "Monarch", folder + "/Peacock.bfly/types", "cannot create the folder"}}) {
+    ChildProcess p;
+    EXPECT_EQ(p.Run({kTool, "download", server, type, "--into", into}, {}, 60), 1);
+    EXPECT_EQ(p.Stderr().rfind(failed + expected, 0), 0u) << p.Stderr();
+    EXPECT_EQ(Snapshot(folder), before);
+  }
 
-  // The same server behaving: the list marks what the folder holds, and a
-  // download lands.
+  // The same server behaving (the slashes after its address dropped): the
+  // list marks what the folder holds, and a download lands.
   ChildProcess list;
-  EXPECT_EQ(list.Run({kTool, "list", Base("ok"), "--into", folder}, {}, 60), 0) << list.Stderr();
+  EXPECT_EQ(list.Run({kTool, "list", Base("ok") + "//", "--into", folder}, {}, 60), 0)
+      << list.Stderr();
   EXPECT_EQ(list.Stdout(), "Monarch\nPeacock\t(installed)\nRed Admiral\nMagenta Test\n");
   ChildProcess download;
   EXPECT_EQ(download.Run({kTool, "download", Base("ok"), "Red Admiral", "--into", folder}, {}, 60),

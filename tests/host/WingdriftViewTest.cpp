@@ -1,17 +1,23 @@
 // The view's logic on the offscreen context: a clock moved by hand, screens
-// and a desktop picture of the test's own, the shipped data of the build.
+// and a desktop picture of the test's own, the shipped data of the build;
+// its configuration sheet's real widgets on a private Xvfb.
 #include <GL/gl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "host/ButterflyFolder.h"
 #include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/DesktopSource.h"
@@ -25,6 +31,7 @@
 #include "tests/support/SceneContent.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XvfbServer.h"
 #include "util/Notice.h"
 
 namespace {
@@ -38,27 +45,16 @@ class FixedScreens final : public ScreenSource {
 class PictureDesktop final : public DesktopSource {
  public:
   bool Grab(RgbaImage* out) override {
-    ++grabs;
     if (available) *out = image;
     return available;
   }
   RgbaImage image;
   bool available = true;
-  int grabs = 0;
 };
 
-// Top half `top`, bottom half `bottom` (0xRRGGBB), top row first.
-RgbaImage TwoBands(int width, int height, unsigned top, unsigned bottom) {
-  RgbaImage image;
-  image.width = width;
-  image.height = height;
-  for (int y = 0; y < height; ++y) {
-    const unsigned c = y < height / 2 ? top : bottom;
-    for (int x = 0; x < width; ++x) {
-      image.pixels.insert(image.pixels.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255});
-    }
-  }
-  return image;
+// A flat grey screen, `level` 0 to 255.
+RgbaImage Screen(int width, int height, uint8_t level) {
+  return {width, height, std::vector<uint8_t>(size_t(width) * height * 4, level)};
 }
 
 // The offscreen context at a place of the test's choosing on the "root",
@@ -99,7 +95,7 @@ class ViewTest : public GLTest {
     host_.resourceFolder = kBuildData;
     host_.seed = 7;
     host_.desktop = &desktop_;
-    desktop_.image = TwoBands(640, 480, 0x808080, 0x202020);
+    desktop_.image = Screen(640, 480, 0x80);
     Store();
   }
 
@@ -158,20 +154,17 @@ TEST_F(ViewTest, FrameStepRules) {
   ASSERT_TRUE(view->glReady && view->initialized && view->ssMain && view->ssMain->ready);
   EXPECT_EQ(flushes_, 1) << "the first frame builds the scene and draws nothing";
   EXPECT_TRUE(AllBlack());
-  struct Step {
-    double now;  // s
-    int flushes;
-    double elapsed;  // s
-    const char* what;
-  };
-  for (const Step& s : {Step{0.01, 1, 0.0, "a step of exactly 0.01 s is not drawn"},
-                        Step{0.0125, 2, 0.0125, "the short step accumulated"},
-                        Step{2.5125, 2, 0.0125, "a 2.5 s stall is swallowed"},
-                        Step{2.5325, 3, 0.0325, "measured from the stall"}}) {
-    clock_.now = s.now;
+  // The clock (s), the frames flushed, the scene's elapsed time (s).
+  const std::tuple<double, int, double, const char*> steps[] = {
+      {0.01, 1, 0.0, "a step of exactly 0.01 s is not drawn"},
+      {0.0125, 2, 0.0125, "the short step accumulated"},
+      {2.5125, 2, 0.0125, "a 2.5 s stall is swallowed"},
+      {2.5325, 3, 0.0325, "measured from the stall"}};
+  for (const auto& [now, flushes, elapsed, what] : steps) {
+    clock_.now = now;
     view->animateOneFrame();
-    EXPECT_EQ(flushes_, s.flushes) << s.what;
-    EXPECT_NEAR(view->ssMain->elapsed, s.elapsed, 1e-9) << s.what;
+    EXPECT_EQ(flushes_, flushes) << what;
+    EXPECT_NEAR(view->ssMain->elapsed, elapsed, 1e-9) << what;
   }
   EXPECT_NEAR(view->ssMain->frameTime, 0.02, 1e-9);
   EXPECT_FALSE(AllBlack());
@@ -181,12 +174,9 @@ TEST_F(ViewTest, FrameStepRules) {
   flushes_ = 0;
   clock_.now = 5000.0;
   view = MakeView();
-  view->startAnimation();
-  view->animateOneFrame();
-  clock_.now = 5000.02;
-  view->animateOneFrame();
+  Draw(*view);
   EXPECT_EQ(flushes_, 2);
-  EXPECT_NEAR(view->ssMain->elapsed, 0.02, 1e-9);
+  EXPECT_NEAR(view->ssMain->elapsed, 1.0 / 60.0, 1e-9);
 
   // A new size takes effect on the next frame, without a new scene.
   const SSMAIN* scene = view->ssMain.get();
@@ -198,62 +188,27 @@ TEST_F(ViewTest, FrameStepRules) {
 }
 
 TEST_F(ViewTest, CaptureSizeAtEachDetail) {
-  struct Case {
-    int screenW, screenH, detail;
-    bool preview;
-    int texW, texH;
-  };
-  for (const Case& c :
-       {Case{1440, 900, 0, false, 512, 512}, Case{1440, 900, 1, false, 1024, 1024},
-        Case{1440, 900, 2, false, 1024, 1024}, Case{1920, 1080, 1, false, 1024, 1024},
-        Case{1920, 1080, 2, false, 2048, 1024}, Case{1920, 1080, 2, true, 512, 512}}) {
-    SCOPED_TRACE(std::to_string(c.screenW) + " detail " + std::to_string(c.detail) +
-                 (c.preview ? " preview" : ""));
-    Store([&](ScreenSaverDefaults& store) { store.setInteger(c.detail, "BGRes"); });
-    desktop_.image = TwoBands(c.screenW, c.screenH, 0x808080, 0x404040);
-    auto view = MakeView(c.preview);
+  // A 1920 x 1080 screen: detail 0 and the preview at most 512 pixels a
+  // side, detail 1 at most 1024, detail 2 the nearest powers of two.
+  const int cases[][4] = {
+      {0, false, 512, 512}, {1, false, 1024, 1024}, {2, false, 2048, 1024}, {2, true, 512, 512}};
+  desktop_.image = Screen(1920, 1080, 0x80);
+  for (const auto& [detail, preview, texW, texH] : cases) {
+    SCOPED_TRACE("detail " + std::to_string(detail) + (preview ? " preview" : ""));
+    Store([&](ScreenSaverDefaults& store) { store.setInteger(detail, "BGRes"); });
+    auto view = MakeView(preview);
     GLint size[2] = {};
     glBindTexture(GL_TEXTURE_2D, view->DeskTex.texID);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &size[0]);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &size[1]);
-    EXPECT_EQ(std::vector<int>(size, size + 2), (std::vector<int>{c.texW, c.texH}));
+    EXPECT_EQ(std::vector<int>(size, size + 2), (std::vector<int>{texW, texH}));
   }
 }
 
-TEST_F(ViewTest, BlackOrMissingCaptureFallsBackToThePictureFile) {
-  TempDir pictures;
+TEST_F(ViewTest, FallbacksAreToldOncePerStartAndPicturesKeepTheirShapeUnderTheFrameRate) {
+  TempDir pictures, circleFolder, empty, data, packOnly;
   ASSERT_TRUE(WriteTestPicture(pictures.File("desk.png"), 300, 100));
-  desktop_.image = TwoBands(800, 600, 0x000000, 0x000000);
-  host_.desktopPicture = [&](int) { return pictures.File("desk.png"); };
-  auto view = MakeView();
-  EXPECT_EQ(desktop_.grabs, 1);
-  EXPECT_EQ(view->DeskTex.texID, 0u);
-  EXPECT_EQ(view->mySettings.BGTYPE, 1) << "the record falls back";
-  Draw(*view);
-  EXPECT_EQ(view->DeskTex.width, 300u) << "the desktop's picture file";
-  EXPECT_EQ(view->ssMain->bgTexID, view->DeskTex.texID);
-  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).integerForKey("BGType"), 0)
-      << "the store keeps the user's choice";
-
-  // Nothing to read, and no desktop picture known or one that does not
-  // load: the shipped picture.
-  desktop_.available = false;
-  gint w = 0, h = 0;
-  ASSERT_NE(gdk_pixbuf_get_file_info((kBuildData + kFallbackPictureName).c_str(), &w, &h), nullptr);
-  for (const std::string& picture : {std::string(), pictures.File("gone.png")}) {
-    host_.desktopPicture = [&](int) { return picture; };
-    view = MakeView();
-    EXPECT_EQ(view->mySettings.BGTYPE, 1);
-    Draw(*view);
-    EXPECT_NE(view->DeskTex.texID, 0u);
-    EXPECT_EQ(view->DeskTex.width * 10000 + view->DeskTex.height, uint32_t(w * 10000 + h));
-  }
-}
-
-TEST_F(ViewTest, BackgroundKeepsItsShapeOrIsBlackAndEveryFallbackIsTold) {
-  // A 2:1 picture, white circle on green, in the square view: covered and
-  // centred, the circle stays round (stretched, it would be half as wide).
-  TempDir pictures, empty;
+  // A 2:1 picture, white circle on green.
   constexpr int kW = 512, kH = 256;
   std::vector<uint8_t> circle(size_t(kW) * kH * 4, 255);
   for (int y = 0; y < kH; ++y) {
@@ -263,57 +218,115 @@ TEST_F(ViewTest, BackgroundKeepsItsShapeOrIsBlackAndEveryFallbackIsTold) {
       if (dx * dx + dy * dy > 100.0 * 100.0) p[0] = p[2] = 0;
     }
   }
-  ASSERT_TRUE(WriteFramePng(pictures.File("circle.png"), circle, kW, kH));
-  // A picture folder, no butterflies.
-  auto folder = [](const std::string& path) {
-    return [path](ScreenSaverDefaults& store) {
-      store.setInteger(0, "MaxBFly");
-      store.setInteger(2, "BGType");
-      store.setObject(path.c_str(), "BGPath");
-    };
-  };
-  Store(folder(pictures.path()));
-  EXPECT_EQ(Told([&] { Draw(*MakeView()); }), "") << "nothing is told when all goes well";
-  const std::vector<uint8_t> rgba = Context().ReadPixels();
-  int across = 0, down = 0;
-  for (int i = 0; i < kWidth; ++i) {
-    across += rgba[(size_t(kHeight / 2) * kWidth + i) * 4] > 128;
-    down += rgba[(size_t(i) * kWidth + kWidth / 2) * 4] > 128;
-  }
-  EXPECT_NEAR(across, 200, 6);
-  EXPECT_NEAR(down, 200, 6);
-
-  // Every source fails, the shipped picture too: black, not white, and one
-  // line for each fallback, naming the file or folder and why.
-  TempDir data;
+  ASSERT_TRUE(WriteFramePng(circleFolder.File("circle.png"), circle, kW, kH));
+  // The build's data without the shipped picture.
   for (const auto& entry : std::filesystem::directory_iterator(kBuildData)) {
     if (entry.path().filename() != kFallbackPictureName) {
       std::filesystem::create_symlink(entry.path(), data.File(entry.path().filename()));
     }
   }
-  host_.resourceFolder = data.path() + "/";
-  const std::string shipped = "the shipped picture \"" + data.path() + "/" + kFallbackPictureName +
-                              "\" cannot be opened (No such file or directory) too; the background "
-                              "is black\n";
-  desktop_.image = TwoBands(800, 600, 0x000000, 0x000000);
-  host_.desktopPicture = [](int) { return std::string(); };
-  const std::pair<std::function<void(ScreenSaverDefaults&)>, std::string> cases[] = {
-      {[](ScreenSaverDefaults& store) { store.setInteger(0, "MaxBFly"); },
-       "wingdrift: cannot show the desktop: the capture came out black; showing the desktop "
-       "picture instead\nwingdrift: no desktop picture found; " +
-           shipped},
-      {folder(empty.path()), "wingdrift: the picture folder \"" + empty.path() +
-                                 "\" has no .jpg, .jpeg, .gif or .png picture; " + shipped},
+  std::filesystem::copy_file(kBuildData + kResourceFileName, packOnly.File(kResourceFileName));
+  gint w = 0, h = 0;
+  ASSERT_NE(gdk_pixbuf_get_file_info((kBuildData + kFallbackPictureName).c_str(), &w, &h), nullptr);
+  const std::string black =
+      "wingdrift: cannot show the desktop: the capture came out black; "
+      "showing the desktop picture instead\n";
+  const std::string unread =
+      "wingdrift: cannot show the desktop: the screen could not be read; "
+      "showing the desktop picture instead\n";
+  const std::string shipped = "; showing \"" + kBuildData + kFallbackPictureName + "\"\n";
+  const std::string noShipped =
+      "; the shipped picture \"" + data.path() + "/" + kFallbackPictureName +
+      "\" cannot be opened (No such file or directory) too; the background "
+      "is black\n";
+  struct Case {
+    const char* what;
+    bool grabbed;         // the capture reads a black screen, else nothing
+    std::string picture;  // the desktop's picture file
+    std::string folder;   // a picture folder chosen instead of the desktop
+    std::string data;     // the data folder
+    int width, height;    // the background texture; 0: black
+    std::string told;
   };
-  for (const auto& [settings, lines] : cases) {
-    Store(settings);
+  const std::string noData = data.path() + "/";
+  const Case cases[] = {
+      {"a black capture: the desktop's picture", true, pictures.File("desk.png"), "", kBuildData,
+       300, 100, black},
+      {"no capture, a desktop picture that does not load", false, pictures.File("gone.png"), "",
+       kBuildData, w, h,
+       unread + "wingdrift: the desktop picture \"" + pictures.File("gone.png") +
+           "\" cannot be opened (No such file or directory)" + shipped},
+      {"every source fails", true, "", "", noData, 0, 0,
+       black + "wingdrift: no desktop picture found" + noShipped},
+      {"an empty picture folder, no shipped picture", true, "", empty.path(), noData, 0, 0,
+       "wingdrift: the picture folder \"" + empty.path() +
+           "\" has no .jpg, .jpeg, .gif or .png picture" + noShipped},
+      // A scene that cannot be built draws nothing, no background either.
+      {"no resource pack", true, "", "", empty.path() + "/", 0, 0,
+       black + "wingdrift: cannot load the resource file \"" + empty.File(kResourceFileName) +
+           "\"; drawing nothing (reinstall wingdrift)\n"},
+      {"no butterfly types", true, "", "", packOnly.path() + "/", 0, 0,
+       black + "wingdrift: no butterflies could be set up from \"" + packOnly.path() + "/\" or \"" +
+           config_.File("data") +
+           "/wingdrift/butterflies\" (No BFly Data Found!); drawing nothing\n"},
+      {"a folder of the 2:1 picture", true, "", circleFolder.path(), kBuildData, kW, kH, ""},
+  };
+  desktop_.image = Screen(800, 600, 0);
+  std::vector<uint8_t> plain;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host_.showFps = false;
+    desktop_.available = c.grabbed;
+    host_.desktopPicture = [&c](int) { return c.picture; };
+    host_.resourceFolder = c.data;
+    Store([&c](ScreenSaverDefaults& store) {
+      store.setInteger(0, "MaxBFly");
+      if (c.folder.empty()) return;
+      store.setInteger(2, "BGType");
+      store.setObject(c.folder.c_str(), "BGPath");
+    });
+    flushes_ = 0;
     std::unique_ptr<WingdriftView> view;
-    EXPECT_EQ(Told([&] { Draw(*(view = MakeView())); }), lines);
-    EXPECT_EQ(view->DeskTex.texID, 0u);
-    EXPECT_TRUE(AllBlack());
+    EXPECT_EQ(Told([&] { Draw(*(view = MakeView())); }), c.told);
+    EXPECT_GE(flushes_, 2) << "the frames go on";
+    EXPECT_EQ(view->mySettings.BGTYPE, c.folder.empty() ? 1 : 2) << "the record falls back";
+    EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).integerForKey("BGType"),
+              c.folder.empty() ? 0 : 2)
+        << "the store keeps the user's choice";
+    EXPECT_EQ(view->ssMain->bgTexID, view->DeskTex.texID);
+    EXPECT_EQ(view->DeskTex.texID != 0, c.width != 0);
+    EXPECT_EQ(view->DeskTex.width * 10000 + view->DeskTex.height,
+              uint32_t(c.width * 10000 + c.height));
+    EXPECT_EQ(AllBlack(), c.width == 0);
+    plain = Context().ReadPixels();
+    host_.showFps = true;  // the same frame again, under the frame-rate text
     EXPECT_EQ(Told([&] { Draw(*MakeView()); }, false), "")
         << "said once per start, however many views meet it";
   }
+  // The 2:1 picture in the square view: covered and centred, the circle
+  // stays round (stretched, it would be half as wide).
+  int across = 0, down = 0;
+  for (int i = 0; i < kWidth; ++i) {
+    across += plain[(size_t(kHeight / 2) * kWidth + i) * 4] > 128;
+    down += plain[(size_t(i) * kWidth + kWidth / 2) * 4] > 128;
+  }
+  EXPECT_NEAR(across, 200, 6);
+  EXPECT_NEAR(down, 200, 6);
+  // The frame-rate text: a dark panel with text in the bottom-left corner,
+  // the picture elsewhere untouched.
+  const std::vector<uint8_t> withFps = Context().ReadPixels();
+  int r[4];
+  FpsOverlay::Bounds(kWidth, kHeight, r);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const size_t i = (size_t(y) * kWidth + x) * 4;
+      if (std::equal(&plain[i], &plain[i + 3], &withFps[i])) continue;
+      ++(x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3] ? inside : outside);
+    }
+  }
+  EXPECT_GT(inside, r[2] * r[3] / 2);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST_F(ViewTest, MainScreenOnly) {
@@ -321,11 +334,8 @@ TEST_F(ViewTest, MainScreenOnly) {
   screens_.list.screens = {ScreenInfo{0, 0, 0, 1920, 1080, false, "A"},
                            ScreenInfo{1, 1920, 0, 1280, 1024, true, "B"}};
   host_.screens = &screens_;
-  desktop_.image = TwoBands(1280, 1024, 0xFFFFFF, 0x808080);
   Store([](ScreenSaverDefaults& store) { store.setBool(true, "MainMonitorOnly"); });
   auto view = MakeView(false, ViewRect{100, 100, kWidth, kHeight});
-  EXPECT_EQ(view->ScreenNumber(), 0);
-  EXPECT_EQ(view->MainScreenNumber(), 1);
   view->startAnimation();
   EXPECT_FALSE(view->ThisScreenIsOn);
   EXPECT_TRUE(AllBlack()) << "cleared to black at the start";
@@ -337,45 +347,6 @@ TEST_F(ViewTest, MainScreenOnly) {
   view = MakeView(false, ViewRect{2000, 100, kWidth, kHeight});
   view->startAnimation();
   EXPECT_TRUE(view->ThisScreenIsOn) << "on the main screen";
-
-  Store();
-  view = MakeView(false, ViewRect{100, 100, kWidth, kHeight});
-  Draw(*view);
-  EXPECT_TRUE(view->ThisScreenIsOn);
-  // The top-left corner: the white top band of the main screen's desktop.
-  const std::vector<uint8_t> rgba = Context().ReadPixels();
-  EXPECT_GT(*std::min_element(&rgba[(size_t(kHeight - 5) * kWidth + 5) * 4],
-                              &rgba[(size_t(kHeight - 5) * kWidth + 5) * 4 + 3]),
-            230)
-      << "a secondary screen shows the main one";
-
-  // Display masks: the first screen a frame overlaps, else the main one.
-  for (const auto& [x, mask] : {std::pair{10.0, 1u}, {1900.0, 1u}, {2000.0, 2u}, {-500.0, 2u}}) {
-    EXPECT_EQ(view->getScreenMaskForFrame(ViewRect{x, x < 0 ? -500.0 : 10.0, 100, 100}), mask) << x;
-  }
-}
-
-TEST_F(ViewTest, FailedSceneSaysWhereAndDrawsNothing) {
-  TempDir folder;
-  host_.resourceFolder = folder.path() + "/";
-  Store([](ScreenSaverDefaults& store) { store.setInteger(1, "BGType"); });
-  const std::string lines[] = {
-      "wingdrift: cannot load the resource file \"" + folder.path() +
-          "/qorvane.vessimots\"; drawing nothing (reinstall wingdrift)\n",
-      "wingdrift: no butterflies could be set up from \"" + folder.path() + "/\" or \"" +
-          config_.File("data") +
-          "/wingdrift/butterflies\" (No BFly Data Found!); drawing nothing\n"};
-  for (const std::string& said : lines) {
-    flushes_ = 0;
-    std::unique_ptr<WingdriftView> view;
-    EXPECT_EQ(Told([&] { Draw(*(view = MakeView())); }), said);
-    EXPECT_TRUE(view->initialized);
-    EXPECT_EQ(view->DeskTex.texID, 0u) << "no background for a scene that is not there";
-    EXPECT_GE(flushes_, 2) << "the frames go on";
-    EXPECT_TRUE(AllBlack());
-    std::filesystem::copy_file(kBuildData + kResourceFileName, folder.File(kResourceFileName),
-                               std::filesystem::copy_options::skip_existing);
-  }
 }
 
 TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
@@ -389,56 +360,220 @@ TEST_F(ViewTest, BackgroundTextureIsDeletedOnceAndOnlyInTheViewsContext) {
   view.reset();
   EXPECT_FALSE(glIsTexture(name)) << "the view's record deletes it";
 
-  // A capture with nothing to capture replaces the name it was given: that
-  // texture is deleted, not leaked.
   view = MakeView();
   const unsigned kept = view->DeskTex.texID;
   ASSERT_NE(kept, 0u);
-  host_.desktop = nullptr;
-  unsigned old = 0;
-  glGenTextures(1, &old);
-  glBindTexture(GL_TEXTURE_2D, old);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  unsigned replaced = old;
-  MakeView()->captureDesktop(&replaced, 0);
-  EXPECT_EQ(replaced, 0u);
-  EXPECT_FALSE(glIsTexture(old));
 
   // Its context refuses: whatever context is current (another view's) must
   // keep its objects, so the view deletes nothing and leaves none current.
   refuse_ = true;
-  ASSERT_TRUE(Context().MakeCurrent());
   view.reset();
+  EXPECT_NE(Told([&] { MakeView(); }).find("cannot show the desktop: OpenGL cannot draw"),
+            std::string::npos);
   ASSERT_TRUE(Context().MakeCurrent());
   EXPECT_TRUE(glIsTexture(kept)) << "deleted in a context that was not the view's";
   glDeleteTextures(1, &kept);
 }
 
-TEST_F(ViewTest, FrameRateOverlayOnlyInItsCorner) {
-  Store([](ScreenSaverDefaults& store) { store.setInteger(1, "BGType"); });
-  auto frame = [&](bool fps) {
-    host_.showFps = fps;
-    clock_.now = 0.0;
-    auto view = MakeView();
-    view->startAnimation();
-    view->animateOneFrame();
-    clock_.now = 0.5;
-    view->animateOneFrame();
-    return Context().ReadPixels();
-  };
-  const std::vector<uint8_t> plain = frame(false), withFps = frame(true);
-  int r[4];
-  FpsOverlay::Bounds(kWidth, kHeight, r);
-  int inside = 0, outside = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const size_t i = (size_t(y) * kWidth + x) * 4;
-      if (std::equal(&plain[i], &plain[i + 3], &withFps[i])) continue;
-      ++(x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3] ? inside : outside);
-    }
+// Answers folder panels in the user's place and records what they showed.
+class AnsweringPanel final : public FolderPanel {
+ public:
+  bool ChooseFolder(GtkWidget*, const char* title, const char* startFolder,
+                    std::string* chosen) override {
+    titles.push_back(title);
+    starts.push_back(startFolder);
+    if (answer.empty()) return false;
+    *chosen = answer;
+    return true;
   }
-  EXPECT_GT(inside, r[2] * r[3] / 2) << "a dark panel with text in the bottom-left corner";
-  EXPECT_EQ(outside, 0) << "the scene elsewhere is untouched";
+  std::string answer;  // empty: the user cancels
+  std::vector<std::string> titles;
+  std::vector<std::string> starts;
+};
+
+// The user's actions: GTK emits their signals before it returns.
+void Click(GtkWidget* button) { gtk_button_clicked(GTK_BUTTON(button)); }
+void Choose(GtkWidget* combo, int index) { gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index); }
+void Type(GtkWidget* field, const char* text) { gtk_entry_set_text(GTK_ENTRY(field), text); }
+
+bool Sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != FALSE; }
+
+int Items(GtkWidget* combo) {
+  return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
+}
+
+// A widget of the sheet by its id in the interface file.
+GtkWidget* FindById(GtkWidget* root, const char* id) {
+  if (g_strcmp0(gtk_buildable_get_name(GTK_BUILDABLE(root)), id) == 0) return root;
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  GtkWidget* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) {
+    found = FindById(GTK_WIDGET(c->data), id);
+  }
+  g_list_free(children);
+  return found;
+}
+
+std::string Title(GtkWidget* button) { return gtk_button_get_label(GTK_BUTTON(button)); }
+
+// GTK on a private Xvfb, started once per program; false without one.
+bool StartGtk() {
+  static XvfbServer server;
+  static const bool ready = XvfbServer::Available() && server.Start(1024, 768) && [] {
+    setenv("DISPLAY", server.name().c_str(), 1);
+    // No session bus: the toolkit's settings stay in memory, and no
+    // accessibility bridge is looked for.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    return gtk_init_check(nullptr, nullptr) != FALSE;
+  }();
+  return ready;
+}
+
+// The configuration sheet through its real GTK widgets, driven as the user
+// drives it (clicks, typed text, chosen items).
+class SheetTest : public ViewTest {
+ protected:
+  void SetUp() override {
+    ViewTest::SetUp();
+    if (IsSkipped()) return;
+    if (!StartGtk()) GTEST_SKIP() << "no Xvfb for GTK";
+    // Stored settings of the current version, with a type and a download
+    // server of the user's.
+    Store([&](ScreenSaverDefaults& store) {
+      store.setObject("Stored.bfly", "SelectedBFly");
+      store.setObject(kServer, "DownloadServer");
+      store.setInteger(2, "BGType");
+      store.setObject(pictures_.path().c_str(), "BGPath");
+    });
+  }
+  static std::string StorePath() { return ScreenSaverDefaults::PathForModule(kSettingsModuleName); }
+
+  // A preview view with its sheet loaded; `built`: after the first frame
+  // has built the scene.
+  std::unique_ptr<WingdriftView> SheetOf(bool built) {
+    auto view = MakeView(true);
+    view->onSheetEnded = [this](bool saved) { ended_.push_back(saved); };
+    if (built) view->animateOneFrame();
+    EXPECT_NE(view->configureSheet(), nullptr);
+    return view;
+  }
+
+  static constexpr const char* kServer = "http://127.0.0.1:1/types";
+  TempDir pictures_;
+  std::vector<bool> ended_;
+};
+
+TEST_F(SheetTest, FoldersDefaultsAndTheGuideThenCancelStoresNothing) {
+  const std::string before = ReadFile(StorePath());
+  auto view = SheetOf(false);
+  EXPECT_EQ(Items(view->oBFlyType), 0) << "no types before the first frame";
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oDownloadServer)), kServer);
+  auto* panel = new AnsweringPanel;
+  view->openPanel.reset(panel);
+  TempDir chosen;
+  for (const std::string& answer : {std::string(), chosen.path()}) {  // cancelled, then confirmed
+    panel->answer = answer;
+    Click(view->oBGPath);
+    Click(view->oDirectory);
+    const std::string folder = answer.empty() ? pictures_.path() : answer;
+    EXPECT_EQ(Title(view->oBGPath), folder);
+    EXPECT_EQ(view->mySettings.BGPath, folder);
+    EXPECT_EQ(view->mySettings.BFlyPath2, answer.empty() ? UserButterflyFolder() : answer);
+  }
+  EXPECT_EQ(Title(view->oDirectory), chosen.path());
+  EXPECT_EQ(panel->titles[0], "Select Folder To Load Random Background Images From");
+  EXPECT_EQ(panel->titles[1], "Select BFly Data Folder");
+  EXPECT_EQ(panel->starts[0], pictures_.path());
+
+  // The guide built beside the data.
+  std::vector<std::string> opened;
+  view->openURI = [&opened](const char* uri) {
+    opened.push_back(uri);
+    return true;
+  };
+  Click(FindById(view->configureSheetWindow, "guide"));
+  const std::string guide = WINGDRIFT_BINARY_DIR "/doc/wingdrift/index.html";
+  EXPECT_TRUE(std::filesystem::exists(guide));
+  EXPECT_EQ(opened, std::vector<std::string>{"file://" + guide});
+
+  Type(view->oMaxBFly, "3");
+  Click(FindById(view->configureSheetWindow, "defaults"));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(view->oMaxBFly)), "8");
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBGType)), 0);
+  EXPECT_EQ(Title(view->oBGPath), chosen.path()) << "the folder is not reset";
+  EXPECT_FALSE(Sensitive(view->oBGPath));
+  Click(FindById(view->configureSheetWindow, "cancel"));
+  EXPECT_EQ(ended_, std::vector<bool>{false});
+  EXPECT_EQ(ReadFile(StorePath()), before);
+
+  // Saved before the first frame: the stored type stays.
+  Click(SheetOf(false)->oSave);
+  EXPECT_EQ(ended_, (std::vector<bool>{false, true}));
+  EXPECT_EQ(ScreenSaverDefaults(kSettingsModuleName).stringForKey("SelectedBFly").value_or(""),
+            "Stored.bfly");
+
+  // Without its interface file there is no sheet, and a line says why.
+  host_.resourceFolder = pictures_.path() + "/";
+  EXPECT_NE(Told([&] {
+              EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
+            }).find("cannot load the settings sheet"),
+            std::string::npos);
+}
+
+TEST_F(SheetTest, SaveStoresExactlyTheControlsValuesOrSaysWhyItCannot) {
+  auto view = SheetOf(true);
+  ASSERT_TRUE(view->ssMain && view->ssMain->aquarium);
+  const AQUARIUM& aquarium = *view->ssMain->aquarium;
+  ASSERT_GE(aquarium.numBFlyTypes, 2);
+  ASSERT_EQ(Items(view->oBFlyType), aquarium.numBFlyTypes);
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(view->oBFlyType)), aquarium.selectedType);
+  // The enabling rules follow the pop-ups at once (ending on both enabled).
+  for (const auto& [mix, background] : {std::pair{0, 1}, {1, 0}, {0, 2}, {1, 2}}) {
+    Choose(view->oMixBFly, mix);
+    Choose(view->oBGType, background);
+    EXPECT_EQ(Sensitive(view->oBFlyType), mix == 1) << "mix " << mix;
+    EXPECT_EQ(Sensitive(view->oBGPath), background == 2) << "background " << background;
+  }
+  Choose(view->oBFlyType, 1);
+  Type(view->oMaxBFly, "25");  // above the control's range: stored as entered
+  Type(view->oBFlySize, "150");
+  Type(view->oFlySpeed, "fast");  // not a number: the control's own value
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oWantShadow), FALSE);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(view->oMainMonitorOnly), TRUE);
+  Choose(view->oBGRes, 2);
+  // A store that cannot be written (its folder is a file): the sheet stays
+  // open and says where, and the next save, once it can, goes through.
+  const std::string folder = std::filesystem::path(StorePath()).parent_path();
+  std::filesystem::rename(folder, folder + ".kept");
+  std::ofstream(folder) << "not a folder";
+  EXPECT_NE(Told([&] { Click(view->oSave); }).find("could not be saved to " + StorePath()),
+            std::string::npos);
+  EXPECT_TRUE(ended_.empty());
+  std::filesystem::remove(folder);
+  std::filesystem::rename(folder + ".kept", folder);
+  Click(view->oSave);
+  EXPECT_EQ(ended_, std::vector<bool>{true});
+
+  ScreenSaverDefaults store(kSettingsModuleName);
+  std::map<std::string, std::string> saved;
+  for (const std::string& key : store.keys()) {
+    saved[key] = store.stringForKey(key.c_str()).value_or("?");
+  }
+  EXPECT_EQ(saved,
+            (std::map<std::string, std::string>{{"version", "1.1"},
+                                                {"MainMonitorOnly", "1"},
+                                                {"WantShadow", "0"},
+                                                {"SelectedBFly", aquarium.bflyList[1].fileName},
+                                                {"BFlySize", "150"},
+                                                {"FlySpeed", "75"},
+                                                {"MaxBFly", "25"},
+                                                {"MixBFly", "1"},
+                                                {"BGType", "2"},
+                                                {"BGPath", pictures_.path()},
+                                                {"BGRes", "2"},
+                                                {"DownloadServer", kServer}}));
 }
 
 }  // namespace
