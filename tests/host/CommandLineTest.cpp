@@ -4,7 +4,6 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "host/CommandLine.h"
@@ -107,12 +106,6 @@ std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
   for (std::string w; in >> w;) words.push_back(w);
   return words;
-}
-
-// What the settings page can change of a record.
-auto Fields(const SETTINGS& s, bool mainOnly) {
-  return std::tuple(mainOnly, s.WANTSHADOW, s.LBFLYSIZE, s.LFLYSPEED, s.MAX_BFLY, s.MIXBFLY,
-                    s.BGTYPE, std::string(s.BGPath), s.BGRES, std::string(s.SelectedBFlyName));
 }
 
 // As XScreenSaver's own check of its hacks' descriptions: every argument the

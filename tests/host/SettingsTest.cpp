@@ -28,13 +28,20 @@ const std::pair<const char*, const char*> kFirstRun[] = {
     {"MainMonitorOnly", "0"}, {"BFlySize", "70"},  {"FlySpeed", "75"}, {"MaxBFly", "8"},
     {"MixBFly", "0"},         {"WantShadow", "1"}, {"BGType", "0"},    {"BGRes", "1"}};
 
-// A record none of whose values is a default.
+// A record of valid values none of which is a default, nor SETTINGS' own.
 SETTINGS Scribbled() {
   SETTINGS s;
-  s.LBFLYSIZE = s.LFLYSPEED = s.MAX_BFLY = s.MIXBFLY = s.BGTYPE = s.BGRES = 99;
-  s.WANTSHADOW = false;
-  CopyCString(s.BGPath, "x");
-  CopyCString(s.BFlyPath2, "x");
+  s.LBFLYSIZE = 120;
+  s.LFLYSPEED = 90;
+  s.MAX_BFLY = 4;
+  s.MIXBFLY = -3;
+  s.BGTYPE = 2;
+  s.BGRES = 2;
+  s.SelectedBFly = 6;
+  CopyCString(s.BGPath, "/home/me/pictures/");
+  CopyCString(s.BFlyPath, "/resource/folder/");
+  CopyCString(s.BFlyPath2, "/data/folder/");
+  CopyCString(s.SelectedBFlyName, "Blue.bfly");
   return s;
 }
 
@@ -73,10 +80,12 @@ class SettingsStoreTest : public ::testing::Test {
     return std::to_string(values.at(key));
   }
 
-  // The defaults in the record and, unless it could not be saved, the store.
-  void ExpectFirstRun() {
+  // The defaults in the record and, unless it could not be saved, the store;
+  // the record keeps the type it named.
+  void ExpectFirstRun(const char* selected = "Blue.bfly") {
     for (const auto& [key, value] : kFirstRun) EXPECT_EQ(Field(key), value) << key;
     EXPECT_EQ(Field("BGPath"), Pictures());
+    EXPECT_STREQ(s_.SelectedBFlyName, selected);
     EXPECT_STREQ(s_.BFlyPath, kResources);
     EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
     if (!saved_) return;
@@ -98,13 +107,6 @@ class SettingsStoreTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty) {
-  EXPECT_EQ(Load(), "") << "a first run is no news";
-  EXPECT_TRUE(saved_);
-  ExpectFirstRun();
-  EXPECT_STREQ(s_.SelectedBFlyName, "") << "the flock falls back to the first type it finds";
-}
-
 TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
   for (const char* version : {"1.0", "1.10", "", static_cast<const char*>(nullptr)}) {
     ASSERT_TRUE(StoreSettings([&](ScreenSaverDefaults& store) {
@@ -116,9 +118,8 @@ TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
     s_ = Scribbled();
     const std::string said = Load();
     EXPECT_TRUE(saved_);
-    ExpectFirstRun();
-    // The record keeps the name it read; only the store gets the default.
-    EXPECT_STREQ(s_.SelectedBFlyName, "Chosen.bfly");
+    // The record takes the name it read; only the store gets the default.
+    ExpectFirstRun("Chosen.bfly");
 
     // The user's edits are kept, and the line says where.
     const std::string was =
@@ -154,7 +155,9 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
       {"FlySpeed", "fast", "FlySpeed", "75", "\"FlySpeed\" is not a number; using the default 75"},
       {"BGPath", 5, "BGPath", pictures,
        "\"BGPath\" is not text; using the default \"" + pictures + "\""},
-      {"SelectedBFly", 5, "SelectedBFly", "", "\"SelectedBFly\" is not text; using the default nothing"},
+      // The record keeps its type when the store names none.
+      {"SelectedBFly", 5, "SelectedBFly", "Blue.bfly",
+       "\"SelectedBFly\" is not text; using the default nothing"},
       {"MaxBFly", -4, "MaxBFly", "0", "\"MaxBFly\" is -4, outside 0 to 10; using 0"},
       {"MaxBFly", 25, "MaxBFly", "10", "\"MaxBFly\" is 25, outside 0 to 10; using 10"},
       // Sizes the type scaling cannot take (200 % divides by zero) and
@@ -187,23 +190,11 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
   }
 }
 
-TEST_F(SettingsStoreTest, SavedSettingsReadBackAndKeepVersionAndFoldersOut) {
-  SETTINGS s;
-  s.WANTSHADOW = false;
-  s.LBFLYSIZE = 120;
-  s.LFLYSPEED = 90;
-  s.MIXBFLY = -3;
-  s.MAX_BFLY = 4;
-  s.BGTYPE = 2;
-  CopyCString(s.BGPath, "/home/me/pictures/");
-  s.BGRES = 2;
-  s.SelectedBFly = 6;
-  CopyCString(s.BFlyPath, "/resource/folder/");
-  CopyCString(s.BFlyPath2, "/data/folder/");
-  CopyCString(s.SelectedBFlyName, "Blue.bfly");
+TEST_F(SettingsStoreTest, SavedSettingsReadBackWithoutTheVersionOrTheFolders) {
+  const SETTINGS saved = Scribbled();
   {
     ScreenSaverDefaults store(kSettingsModuleName);
-    EXPECT_TRUE(SaveSettings(s, true, store));
+    EXPECT_TRUE(SaveSettings(saved, true, store));
     EXPECT_EQ(store.keys().size(), 10u) << "the ten saved keys, never the version";
     store.setObject("1.1", "version");
     ASSERT_TRUE(store.synchronize());
@@ -212,23 +203,24 @@ TEST_F(SettingsStoreTest, SavedSettingsReadBackAndKeepVersionAndFoldersOut) {
   for (const char* never : {"/resource/folder/", "/data/folder/", "<integer>6</integer>"}) {
     EXPECT_EQ(text.find(never), std::string::npos) << never;
   }
-
+  s_ = SETTINGS();
+  s_.WANTSHADOW = true;  // not what was saved
+  mainOnly_ = false;
   EXPECT_EQ(Load(), "");
-  const std::pair<const char*, const char*> read[] = {
-      {"MainMonitorOnly", "1"}, {"WantShadow", "0"}, {"BFlySize", "120"},
-      {"FlySpeed", "90"},       {"MixBFly", "-3"},   {"MaxBFly", "4"},
-      {"BGType", "2"},          {"BGRes", "2"},      {"BGPath", "/home/me/pictures/"},
-      {"SelectedBFly", "Blue.bfly"}};
-  for (const auto& [key, value] : read) EXPECT_EQ(Field(key), value) << key;
+  EXPECT_EQ(Fields(s_, mainOnly_), Fields(saved, true));
   EXPECT_STREQ(s_.BFlyPath, kResources);
   EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
 }
 
-TEST_F(SettingsStoreTest, AStoreThatCannotBeReadOrSavedStillFillsTheRecord) {
+TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsAndWhatCannotBeReadIsKeptAside) {
+  EXPECT_EQ(Load(), "") << "a first run is no news";
+  EXPECT_TRUE(saved_);
+  ExpectFirstRun();
+
   // A FIFO in the store's place (it would block the open for good) and a
   // damaged file both count as unreadable, and are moved aside.
   for (const bool fifo : {true, false}) {
-    fs::create_directories(fs::path(StorePath()).parent_path());
+    fs::remove(StorePath());
     if (fifo) {
       ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
     } else {
@@ -241,7 +233,6 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeReadOrSavedStillFillsTheRecord) {
                                 "\" and wrote the defaults"));
     ExpectFirstRun();
     EXPECT_EQ(fs::is_fifo(store.damagedCopy()), fifo);
-    fs::remove(StorePath());
   }
 
   TempDir other;
