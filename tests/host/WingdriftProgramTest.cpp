@@ -121,6 +121,7 @@ bool WaitFor(double seconds, const std::function<bool()>& done) {
   }
   return done();
 }
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -184,7 +185,6 @@ TEST_F(ProgramTest, RecordsPngFolderAndClip) {
   record({clip, "--seconds", "0.5", "--size", "161x91"});
   EXPECT_EQ(ReadFile(clip).substr(4, 4), "ftyp") << "an MP4 clip, though H.264 wants even sides";
 }
-
 
 // A private Xvfb whose root window shows the quadrants.
 class XProgramTest : public ProgramTest {
@@ -307,22 +307,16 @@ TEST_F(XProgramTest, AnswersHelpVersionAndWhatItCannotDo) {
       {{"--help"}, {}, 0, "GL: wingdrift --root"},
       {{"--version"}, {}, 0, "wingdrift " WINGDRIFT_VERSION "\n"},
       {{"--frobnicate"}, {}, 2, "wingdrift: unknown option '--frobnicate' (see wingdrift --help)\n"},
-      {{"--window"},
-       {{"DISPLAY", std::nullopt}},
-       1,
+      {{"--window"}, {{"DISPLAY", std::nullopt}}, 1,
        "wingdrift: cannot open the X display \"\"; --record renders without one\n"},
-      {{"--record", "x.gif"},
-       {{"PATH", "/nonexistent"}},
-       1,
+      {{"--record", "x.gif"}, {{"PATH", "/nonexistent"}}, 1,
        "wingdrift: recording to x.gif needs ffmpeg, which is not installed (Debian: apt-get "
        "install ffmpeg); a .png name or a folder needs nothing more\n"},
       {{"-window-id", "0x7ffffff"}, {}, 1, "wingdrift: no window 0x7ffffff\n"},
       // The daemon's window may be gone by the time the hack starts, when it
       // unblanks at once: nothing to do.
       {{"-root"}, {{"XSCREENSAVER_WINDOW", "0x7ffffff"}}, 0, ""},
-      {{"-root"},
-       {{"XSCREENSAVER_WINDOW", "junk"}},
-       1,
+      {{"-root"}, {{"XSCREENSAVER_WINDOW", "junk"}}, 1,
        "wingdrift: XSCREENSAVER_WINDOW is not a window id: \"junk\"\n"},
   };
   for (const Case& c : cases) {
