@@ -12,7 +12,6 @@
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
-#include "util/CString.h"
 #include "util/Notice.h"
 
 namespace fs = std::filesystem;
@@ -29,21 +28,10 @@ const std::pair<const char*, const char*> kFirstRun[] = {
     {"MixBFly", "0"},         {"WantShadow", "1"}, {"BGType", "0"},    {"BGRes", "1"}};
 
 // A record of valid values none of which is a default, nor SETTINGS' own.
-SETTINGS Scribbled() {
-  SETTINGS s;
-  s.LBFLYSIZE = 120;
-  s.LFLYSPEED = 90;
-  s.MAX_BFLY = 4;
-  s.MIXBFLY = -3;
-  s.BGTYPE = 2;
-  s.BGRES = 2;
-  s.SelectedBFly = 6;
-  CopyCString(s.BGPath, "/home/me/pictures/");
-  CopyCString(s.BFlyPath, "/resource/folder/");
-  CopyCString(s.BFlyPath2, "/data/folder/");
-  CopyCString(s.SelectedBFlyName, "Blue.bfly");
-  return s;
-}
+const SETTINGS kScribbled = {
+    .LBFLYSIZE = 120, .LFLYSPEED = 90, .MIXBFLY = -3, .MAX_BFLY = 4, .BGTYPE = 2,
+    .BGPath = "/home/me/pictures/", .BGRES = 2, .SelectedBFly = 6,
+    .BFlyPath = "/resource/folder/", .BFlyPath2 = "/data/folder/", .SelectedBFlyName = "Blue.bfly"};
 
 // A store in its own temporary config folder.
 class SettingsStoreTest : public ::testing::Test {
@@ -100,7 +88,7 @@ class SettingsStoreTest : public ::testing::Test {
   ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
   ScopedEnv home_{"HOME", dir_.path().c_str()};
   ScopedEnv data_{"XDG_DATA_HOME", "/xdg/data"};
-  SETTINGS s_ = Scribbled();
+  SETTINGS s_ = kScribbled;
   bool mainOnly_ = true;
   bool saved_ = false;
 };
@@ -115,7 +103,7 @@ TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
       store.setInteger(150, "BFlySize");
     }));
     const std::string old = ReadFile(StorePath());
-    s_ = Scribbled();
+    s_ = kScribbled;
     const std::string said = Load();
     EXPECT_TRUE(saved_);
     // The record takes the name it read; only the store gets the default.
@@ -183,7 +171,7 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
       }
     }));
     const std::string before = ReadFile(StorePath());
-    s_ = Scribbled();
+    s_ = kScribbled;
     EXPECT_EQ(Load(), c.said.empty() ? "" : Said(c.said));
     EXPECT_EQ(Field(c.field), c.value);
     EXPECT_EQ(ReadFile(StorePath()), before) << "a current store is not rewritten";
@@ -191,10 +179,9 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
 }
 
 TEST_F(SettingsStoreTest, SavedSettingsReadBackWithoutTheVersionOrTheFolders) {
-  const SETTINGS saved = Scribbled();
   {
     ScreenSaverDefaults store(kSettingsModuleName);
-    EXPECT_TRUE(SaveSettings(saved, true, store));
+    EXPECT_TRUE(SaveSettings(kScribbled, true, store));
     EXPECT_EQ(store.keys().size(), 10u) << "the ten saved keys, never the version";
     store.setObject("1.1", "version");
     ASSERT_TRUE(store.synchronize());
@@ -207,7 +194,7 @@ TEST_F(SettingsStoreTest, SavedSettingsReadBackWithoutTheVersionOrTheFolders) {
   s_.WANTSHADOW = true;  // not what was saved
   mainOnly_ = false;
   EXPECT_EQ(Load(), "");
-  EXPECT_EQ(Fields(s_, mainOnly_), Fields(saved, true));
+  EXPECT_EQ(Fields(s_, mainOnly_), Fields(kScribbled, true));
   EXPECT_STREQ(s_.BFlyPath, kResources);
   EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
 }
@@ -228,7 +215,7 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsAndWhatCannotBeReadIsKeptAsid
     }
     ScreenSaverDefaults store(kSettingsModuleName);
     ASSERT_FALSE(store.damagedCopy().empty());
-    s_ = Scribbled();
+    s_ = kScribbled;
     EXPECT_EQ(Load(store), Said("could not be read; kept it as \"" + store.damagedCopy() +
                                 "\" and wrote the defaults"));
     ExpectFirstRun();
@@ -238,7 +225,7 @@ TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsAndWhatCannotBeReadIsKeptAsid
   TempDir other;
   other.Write("config", "a file where the folder should be");
   ScopedEnv xdg("XDG_CONFIG_HOME", other.File("config").c_str());
-  s_ = Scribbled();
+  s_ = kScribbled;
   EXPECT_EQ(Load(), Said("cannot save the defaults (Not a directory); using them without saving"));
   EXPECT_FALSE(saved_);
   ExpectFirstRun();

@@ -122,77 +122,18 @@ bool WaitFor(double seconds, const std::function<bool()>& done) {
   return done();
 }
 
+// The program run with its own settings, a full flock (so butterflies come
+// into view within a few seconds), and XScreenSaver's "Grab desktop images"
+// on (--root and --window-id show the desktop; Debian's system default is
+// off); a private Xvfb whose root window shows the quadrants.
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(kProgram)) GTEST_SKIP() << "no program at " << kProgram;
-    // A full flock, so butterflies come into view within a few seconds.
+    if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
     ScopedEnv home("XDG_CONFIG_HOME", config_.path().c_str());
     ASSERT_TRUE(StoreSettings([](ScreenSaverDefaults& store) { store.setInteger(10, "MaxBFly"); }));
-    // XScreenSaver's "Grab desktop images" on: --root and --window-id show
-    // the desktop (Debian's system default is off).
     std::ofstream(home_.File(".xscreensaver")) << "grabDesktopImages: True\n";
-  }
-
-  ChildProcess::Env Env(const std::string& display = "") const {
-    return {{"XDG_CONFIG_HOME", config_.path()},
-            {"HOME", home_.path()},
-            {"XDG_DATA_HOME", config_.File("data")},
-            {"XSCREENSAVER_WINDOW", std::nullopt},
-            {"DISPLAY", display.empty() ? std::nullopt : std::optional(display)}};
-  }
-
-  TempDir config_;
-  TempDir home_;
-};
-
-TEST_F(ProgramTest, RecordsPngFolderAndClip) {
-  TempDir out;
-  auto record = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {kProgram, "--record"});
-    ChildProcess p;
-    EXPECT_EQ(p.Run(args, Env(), 60), 0) << p.Stderr();
-    return p.Stdout();
-  };
-  const std::string png = out.File("last.png");
-  EXPECT_EQ(record({png, "--seconds", "1", "--size", "320x180"}),
-            "wingdrift: recorded " + png + ", 10 butterflies\n");
-  int width = 0, height = 0;
-  ASSERT_NE(gdk_pixbuf_get_file_info(png.c_str(), &width, &height), nullptr);
-  EXPECT_EQ(width * 1000 + height, 320180);
-
-  // XScreenSaver's settings page passes settings as flags: they hold for
-  // the run and never reach the store.
-  const std::string stored = ReadFile(config_.File("wingdrift/qvWingdrift.plist"));
-  ASSERT_FALSE(stored.empty());
-  EXPECT_EQ(record({png, "--seconds", "0.1", "--size", "64x48", "--count", "3", "--type",
-                    "Monarch.bfly", "--no-shadows", "--detail", "0"}),
-            "wingdrift: recorded " + png + ", 3 butterflies\n");
-  EXPECT_EQ(ReadFile(config_.File("wingdrift/qvWingdrift.plist")), stored);
-
-  // A seeded run repeats exactly; the frames show movement.
-  for (const std::string folder : {"a", "b/"}) {
-    record({out.File(folder), "--seconds", "1.5", "--size", "160x90", "--seed", "11"});
-  }
-  const auto a = Snapshot(out.File("a")), b = Snapshot(out.File("b"));
-  EXPECT_TRUE(a == b) << "a seeded run repeats exactly";
-  ASSERT_EQ(a.size(), 90u);
-  EXPECT_EQ(a.begin()->first, "frame-00000.png");
-  EXPECT_NE(a.begin()->second, a.rbegin()->second) << "something moves";
-
-  if (FindOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
-  const std::string clip = out.File("clip.mp4");
-  record({clip, "--seconds", "0.5", "--size", "161x91"});
-  EXPECT_EQ(ReadFile(clip).substr(4, 4), "ftyp") << "an MP4 clip, though H.264 wants even sides";
-}
-
-// A private Xvfb whose root window shows the quadrants.
-class XProgramTest : public ProgramTest {
- protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    if (IsSkipped()) return;
-    if (!XvfbServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(server_.Start(width_, height_, 24)) << server_.error();
     display_ = XOpenDisplay(server_.name().c_str());
     ASSERT_NE(display_, nullptr);
@@ -206,6 +147,14 @@ class XProgramTest : public ProgramTest {
   void TearDown() override {
     if (display_ != nullptr) XCloseDisplay(display_);
     server_.Stop();
+  }
+
+  ChildProcess::Env Env(const std::string& display = "") const {
+    return {{"XDG_CONFIG_HOME", config_.path()},
+            {"HOME", home_.path()},
+            {"XDG_DATA_HOME", config_.File("data")},
+            {"XSCREENSAVER_WINDOW", std::nullopt},
+            {"DISPLAY", display.empty() ? std::nullopt : std::optional(display)}};
   }
 
   // A screen-sized pixmap of `picture`, which is one colour in each quarter.
@@ -222,14 +171,11 @@ class XProgramTest : public ProgramTest {
     return pixmap;
   }
 
-  // A mapped window of ours for the program to draw on.
+  // A mapped window of ours for the program to draw on; black, not the
+  // desktop, until it draws.
   Window MakeWindow(int x, int y, int width, int height) {
-    XSetWindowAttributes attrs{};
-    attrs.override_redirect = True;
-    attrs.background_pixel = BlackPixel(display_, 0);  // not the desktop, until the program draws
-    const Window w =
-        XCreateWindow(display_, root_, x, y, unsigned(width), unsigned(height), 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attrs);
+    const Window w = XCreateSimpleWindow(display_, root_, x, y, unsigned(width), unsigned(height),
+                                         0, 0, BlackPixel(display_, 0));
     XMapWindow(display_, w);
     XSync(display_, False);
     return w;
@@ -289,6 +235,8 @@ class XProgramTest : public ProgramTest {
   }
   static void Term(ChildProcess& p) { p.Signal(SIGTERM); }
 
+  TempDir config_;
+  TempDir home_;
   int width_ = 640;  // the screen, pixels
   int height_ = 480;
   XvfbServer server_;
@@ -296,7 +244,47 @@ class XProgramTest : public ProgramTest {
   Window root_ = 0;
 };
 
-TEST_F(XProgramTest, AnswersHelpVersionAndWhatItCannotDo) {
+TEST_F(ProgramTest, RecordsPngFolderAndClip) {
+  TempDir out;
+  auto record = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {kProgram, "--record"});
+    ChildProcess p;
+    EXPECT_EQ(p.Run(args, Env(), 60), 0) << p.Stderr();
+    return p.Stdout();
+  };
+  const std::string png = out.File("last.png");
+  EXPECT_EQ(record({png, "--seconds", "1", "--size", "320x180"}),
+            "wingdrift: recorded " + png + ", 10 butterflies\n");
+  int width = 0, height = 0;
+  ASSERT_NE(gdk_pixbuf_get_file_info(png.c_str(), &width, &height), nullptr);
+  EXPECT_EQ(width * 1000 + height, 320180);
+
+  // XScreenSaver's settings page passes settings as flags: they hold for
+  // the run and never reach the store.
+  const std::string stored = ReadFile(config_.File("wingdrift/qvWingdrift.plist"));
+  ASSERT_FALSE(stored.empty());
+  EXPECT_EQ(record({png, "--seconds", "0.1", "--size", "64x48", "--count", "3", "--type",
+                    "Monarch.bfly", "--no-shadows", "--detail", "0"}),
+            "wingdrift: recorded " + png + ", 3 butterflies\n");
+  EXPECT_EQ(ReadFile(config_.File("wingdrift/qvWingdrift.plist")), stored);
+
+  // A seeded run repeats exactly; the frames show movement.
+  for (const std::string folder : {"a", "b/"}) {
+    record({out.File(folder), "--seconds", "1.5", "--size", "160x90", "--seed", "11"});
+  }
+  const auto a = Snapshot(out.File("a")), b = Snapshot(out.File("b"));
+  EXPECT_TRUE(a == b) << "a seeded run repeats exactly";
+  ASSERT_EQ(a.size(), 90u);
+  EXPECT_EQ(a.begin()->first, "frame-00000.png");
+  EXPECT_NE(a.begin()->second, a.rbegin()->second) << "something moves";
+
+  if (FindOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  const std::string clip = out.File("clip.mp4");
+  record({clip, "--seconds", "0.5", "--size", "161x91"});
+  EXPECT_EQ(ReadFile(clip).substr(4, 4), "ftyp") << "an MP4 clip, though H.264 wants even sides";
+}
+
+TEST_F(ProgramTest, AnswersHelpVersionAndWhatItCannotDo) {
   struct Case {
     std::vector<std::string> args;
     ChildProcess::Env env;
@@ -332,7 +320,7 @@ TEST_F(XProgramTest, AnswersHelpVersionAndWhatItCannotDo) {
   }
 }
 
-TEST_F(XProgramTest, WindowAndPreviewShowTheDesktopTheRightWayUpAndEndAsTold) {
+TEST_F(ProgramTest, WindowAndPreviewShowTheDesktopTheRightWayUpAndEndAsTold) {
   // No window manager: the window sits at the origin, showing the whole
   // desktop scaled down, red top left and blue bottom left. Xvfb draws with
   // Mesa's software renderer: no multisampling unless asked for, and --fps
@@ -357,7 +345,7 @@ TEST_F(XProgramTest, WindowAndPreviewShowTheDesktopTheRightWayUpAndEndAsTold) {
       "(software): 4 samples per pixel\n");
 }
 
-TEST_F(XProgramTest, RootShowsTheSaverWindowsScreenshotOrTheRootAndEndsAsItsWindowOrServerGoes) {
+TEST_F(ProgramTest, RootShowsTheSaverWindowsScreenshotOrTheRootAndEndsAsItsWindowOrServerGoes) {
   // On the daemon's window, with a screenshot that differs from what the
   // root shows now: it ends when its window goes.
   const Picture bands = [](double, double v) { return v < 0.5 ? 0xFFFF00u : 0x00FFFFu; };
@@ -398,7 +386,7 @@ TEST_F(XProgramTest, RootShowsTheSaverWindowsScreenshotOrTheRootAndEndsAsItsWind
       });
 }
 
-TEST_F(XProgramTest, FullScreenShowsEachMonitorsDesktopAndEndsOnPointerMotionOrKey) {
+TEST_F(ProgramTest, FullScreenShowsEachMonitorsDesktopAndEndsOnPointerMotionOrKey) {
   // Two monitors side by side on the one screen, as `xrandr --setmonitor`
   // makes them; the left one is the primary.
   const int width = width_ / 2;
@@ -446,7 +434,7 @@ TEST_F(XProgramTest, FullScreenShowsEachMonitorsDesktopAndEndsOnPointerMotionOrK
 // daemon runs no hacks as root): it runs the hack as "wingdrift --root" on its
 // own window and ends it when the screen unblanks; its dialog's preview runs
 // the programs line with "--window-id" appended.
-class DaemonTest : public XProgramTest {
+class DaemonTest : public ProgramTest {
  protected:
   static constexpr const char* kUser = "wingdrift-saver";
 
@@ -469,11 +457,11 @@ class DaemonTest : public XProgramTest {
     if (ChildProcess().Run(AsUser({"test", "-x", kProgram}), {}, 30) != 0) {
       GTEST_SKIP() << "cannot run " << kProgram;
     }
-    XProgramTest::SetUp();
+    ProgramTest::SetUp();
   }
   void TearDown() override {
     StopDaemon();
-    XProgramTest::TearDown();
+    ProgramTest::TearDown();
   }
 
   // Starts the daemon on the user's ~/.xscreensaver (wingdrift alone, no
