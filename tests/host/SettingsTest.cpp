@@ -176,6 +176,11 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
     EXPECT_EQ(Field(c.field), c.value);
     EXPECT_EQ(ReadFile(StorePath()), before) << "a current store is not rewritten";
   }
+
+  // A value of a kind no setting takes, here a list.
+  std::string text = ReadFile(StorePath());
+  std::ofstream(StorePath()) << text.replace(text.find("<true/>"), 7, "<array/>");
+  EXPECT_EQ(Load(), Said("\"WantShadow\" is not true or false; using the default true"));
 }
 
 TEST_F(SettingsStoreTest, SavedSettingsReadBackWithoutTheVersionOrTheFolders) {
