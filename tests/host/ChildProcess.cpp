@@ -16,10 +16,8 @@ double MonotonicSeconds() {
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  Signal(SIGKILL);
+  Wait(5);
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const Env& env) {
