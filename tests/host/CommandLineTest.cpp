@@ -63,6 +63,8 @@ TEST(CommandLine, ModesValuesAndOneClearLineForWhatIsRefused) {
       {{"--window-id", "0x"}, "refused: '0x' is not a window id (0x... or decimal)"},
       {{"--root", "--window"}, "refused: '--window' cannot be combined with another mode"},
       {{"--record"}, "refused: '--record' needs a value"},
+      {{"--record", ""}, "refused: '--record' needs a file or folder name"},
+      {{"--present", "age", "--present", "auto"}, "full screen"},  // the last one holds
       {{"--present", "swap"}, "refused: '--present' takes auto, age, copy or full, not 'swap'"},
       {{"--record", "a.png", "--present", "full"}, "refused: '--present'" + screenOnly},
       {{"--samples", "3"}, "refused: '--samples' takes 0, 2, 4 or 8, not '3'"},
@@ -92,6 +94,7 @@ TEST(CommandLine, ModesValuesAndOneClearLineForWhatIsRefused) {
       {{"--background", "sky"},
        "refused: '--background' takes desktop, picture or folder, not 'sky'"},
       {{"--detail", "3"}, "refused: '--detail' takes 0, 1 or 2, not '3'"},
+      {{"--folder", ""}, "refused: '--folder' takes a folder of pictures"},
       {{"--mix", "--type", "GOT-F.bfly"}, "refused: '--mix' and '--type' cannot be combined"},
   };
   for (const auto& [args, meant] : cases) {

@@ -139,6 +139,8 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
       // Without "MaxBFly" no butterfly would fly: a missing key is its default.
       {"MaxBFly", {}, "MaxBFly", "8", "\"MaxBFly\" is missing; using the default 8"},
       {"BFlySize", {}, "BFlySize", "70", "\"BFlySize\" is missing; using the default 70"},
+      {"BGPath", {}, "BGPath", pictures,
+       "\"BGPath\" is missing; using the default \"" + pictures + "\""},
       {"WantShadow", {}, "WantShadow", "1", "\"WantShadow\" is missing; using the default true"},
       {"FlySpeed", "fast", "FlySpeed", "75", "\"FlySpeed\" is not a number; using the default 75"},
       {"BGPath", 5, "BGPath", pictures,

@@ -44,7 +44,8 @@ constexpr double kPromptExit = __has_feature(address_sanitizer) ? 3.0 : 1.0;  //
 // written from.
 struct Shot {
   Shot(Display* display, Drawable drawable, int x, int y, int w, int h) {
-    XImage* image = XGetImage(display, drawable, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, drawable, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     if (image == nullptr) return;
     width = w;
     height = h;
@@ -294,7 +295,7 @@ TEST_F(ProgramTest, AnswersHelpVersionAndWhatItCannotDo) {
   const Case cases[] = {
       {{"--help"}, {}, 0, "GL: wingdrift --root"},
       {{"--version"}, {}, 0, "wingdrift " WINGDRIFT_VERSION "\n"},
-      {{"--frobnicate"}, {}, 2, "wingdrift: unknown option '--frobnicate' (see wingdrift --help)\n"},
+      {{"-frobnicate"}, {}, 2, "wingdrift: unknown option '-frobnicate' (see wingdrift --help)\n"},
       {{"--window"}, {{"DISPLAY", std::nullopt}}, 1,
        "wingdrift: cannot open the X display \"\"; --record renders without one\n"},
       {{"--record", "x.gif"}, {{"PATH", "/nonexistent"}}, 1,
@@ -377,6 +378,14 @@ TEST_F(ProgramTest, RootShowsTheSaverWindowsScreenshotOrTheRootAndEndsAsItsWindo
       Term);
   XDestroyWindow(display_, preview);
 
+  // With XScreenSaver's "Grab desktop images" off: over the desktop's
+  // picture (the shipped one here), never the desktop.
+  std::ofstream(home_.File(".xscreensaver")) << "grabDesktopImages: False\n";
+  RunUntil("root-nograb.png", {"--root"}, [&] { return ShowsSkyFlock(Screen()); }, Term, {}, 0,
+           "\"Grab desktop images\" is off; showing the desktop's picture instead\n");
+  std::ofstream(home_.File(".xscreensaver")) << "grabDesktopImages: True\n";
+  XClearWindow(display_, root_);  // the quadrants again, not its last frame
+  XSync(display_, False);
   RunUntil(
       "root-window.png", {"--root"}, [&] { return Shows(Screen(), Quadrant, 150); },
       [&](ChildProcess&) {
