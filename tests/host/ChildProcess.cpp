@@ -4,24 +4,20 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
-#include "tests/host/HostTestSupport.h"
+#include "tests/support/ReadFile.h"
 
 double MonotonicSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  Signal(SIGKILL);
+  Wait(5);
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const Env& env) {

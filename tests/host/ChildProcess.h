@@ -28,7 +28,6 @@ class ChildProcess {
   bool Wait(double seconds);
   void Signal(int signal);
   bool running() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
 
   // After the exit: the status, or 128 + the signal that ended it.
   int status() const { return status_; }

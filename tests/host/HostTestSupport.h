@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "host/Settings.h"
 #include "host/WingdriftHost.h"
@@ -23,6 +24,12 @@ inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
     files[e.path().filename()] = e.is_regular_file() ? ReadFile(e.path()) : "/";
   }
   return files;
+}
+
+// What the settings store holds of a record.
+inline auto Fields(const SETTINGS& s, bool mainOnly) {
+  return std::tuple(mainOnly, s.WANTSHADOW, s.LBFLYSIZE, s.LFLYSPEED, s.MAX_BFLY, s.MIXBFLY,
+                    s.BGTYPE, std::string(s.BGPath), s.BGRES, std::string(s.SelectedBFlyName));
 }
 
 // Replaces the settings store (under $XDG_CONFIG_HOME) with the one a first

@@ -12,7 +12,6 @@
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
-#include "util/CString.h"
 #include "util/Notice.h"
 
 namespace fs = std::filesystem;
@@ -28,15 +27,11 @@ const std::pair<const char*, const char*> kFirstRun[] = {
     {"MainMonitorOnly", "0"}, {"BFlySize", "70"},  {"FlySpeed", "75"}, {"MaxBFly", "8"},
     {"MixBFly", "0"},         {"WantShadow", "1"}, {"BGType", "0"},    {"BGRes", "1"}};
 
-// A record none of whose values is a default.
-SETTINGS Scribbled() {
-  SETTINGS s;
-  s.LBFLYSIZE = s.LFLYSPEED = s.MAX_BFLY = s.MIXBFLY = s.BGTYPE = s.BGRES = 99;
-  s.WANTSHADOW = false;
-  CopyCString(s.BGPath, "x");
-  CopyCString(s.BFlyPath2, "x");
-  return s;
-}
+// A record of valid values none of which is a default, nor SETTINGS' own.
+const SETTINGS kScribbled = {
+    .LBFLYSIZE = 120, .LFLYSPEED = 90, .MIXBFLY = -3, .MAX_BFLY = 4, .BGTYPE = 2,
+    .BGPath = "/home/me/pictures/", .BGRES = 2, .SelectedBFly = 6,
+    .BFlyPath = "/resource/folder/", .BFlyPath2 = "/data/folder/", .SelectedBFlyName = "Blue.bfly"};
 
 // A store in its own temporary config folder.
 class SettingsStoreTest : public ::testing::Test {
@@ -65,6 +60,7 @@ class SettingsStoreTest : public ::testing::Test {
   // The loaded record's value for a store key, as text.
   std::string Field(const std::string& key) const {
     if (key == "BGPath") return s_.BGPath;
+    if (key == "SelectedBFly") return s_.SelectedBFlyName;
     const std::map<std::string, int64_t> values = {
         {"MainMonitorOnly", mainOnly_}, {"BFlySize", s_.LBFLYSIZE}, {"FlySpeed", s_.LFLYSPEED},
         {"MaxBFly", s_.MAX_BFLY},       {"MixBFly", s_.MIXBFLY},    {"WantShadow", s_.WANTSHADOW},
@@ -72,13 +68,15 @@ class SettingsStoreTest : public ::testing::Test {
     return std::to_string(values.at(key));
   }
 
-  void ExpectFirstRunRecord() {
+  // The defaults in the record and, unless it could not be saved, the store;
+  // the record keeps the type it named.
+  void ExpectFirstRun(const char* selected = "Blue.bfly") {
     for (const auto& [key, value] : kFirstRun) EXPECT_EQ(Field(key), value) << key;
     EXPECT_EQ(Field("BGPath"), Pictures());
+    EXPECT_STREQ(s_.SelectedBFlyName, selected);
     EXPECT_STREQ(s_.BFlyPath, kResources);
     EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
-  }
-  void ExpectFirstRunStore() {
+    if (!saved_) return;
     ScreenSaverDefaults store(kSettingsModuleName);
     for (const auto& [key, value] : kFirstRun) EXPECT_EQ(store.stringForKey(key), value) << key;
     EXPECT_EQ(store.stringForKey("version"), "1.1");
@@ -90,49 +88,32 @@ class SettingsStoreTest : public ::testing::Test {
   ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
   ScopedEnv home_{"HOME", dir_.path().c_str()};
   ScopedEnv data_{"XDG_DATA_HOME", "/xdg/data"};
-  SETTINGS s_ = Scribbled();
+  SETTINGS s_ = kScribbled;
   bool mainOnly_ = true;
   bool saved_ = false;
 };
 
 }  // namespace
 
-TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsButKeepsTheSelectedTypeEmpty) {
-  EXPECT_EQ(Load(), "") << "a first run is no news";
-  EXPECT_TRUE(saved_);
-  ExpectFirstRunRecord();
-  EXPECT_STREQ(s_.SelectedBFlyName, "") << "the flock falls back to the first type it finds";
-  ExpectFirstRunStore();
-
-  // A selected name already in the record stays when the store has none.
-  fs::remove(StorePath());
-  CopyCString(s_.SelectedBFlyName, "Mine.bfly");
-  Load();
-  EXPECT_STREQ(s_.SelectedBFlyName, "Mine.bfly");
-}
-
 TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
-  for (const char* version : {"1.0", "1.10", ""}) {
+  for (const char* version : {"1.0", "1.10", "", static_cast<const char*>(nullptr)}) {
     ASSERT_TRUE(StoreSettings([&](ScreenSaverDefaults& store) {
       store.setObject(version, "version");
-      store.setBool(true, "MainMonitorOnly");
       store.setObject("Chosen.bfly", "SelectedBFly");
       store.setInteger(150, "BFlySize");
-      store.setBool(false, "WantShadow");
-      store.setObject("/home/me/pictures", "BGPath");
     }));
     const std::string old = ReadFile(StorePath());
-    s_ = Scribbled();
+    s_ = kScribbled;
     const std::string said = Load();
     EXPECT_TRUE(saved_);
-    ExpectFirstRunRecord();
-    // The record keeps the name it read; only the store gets the default.
-    EXPECT_STREQ(s_.SelectedBFlyName, "Chosen.bfly");
-    ExpectFirstRunStore();
+    // The record takes the name it read; only the store gets the default.
+    ExpectFirstRun("Chosen.bfly");
 
     // The user's edits are kept, and the line says where.
-    const std::string prefix = "wingdrift: settings \"" + StorePath() + "\": version \"" + version +
-                               "\" is not \"1.1\"; kept the old settings as \"";
+    const std::string was =
+        version ? "version \"" + std::string(version) + "\" is not \"1.1\"" : "no version";
+    const std::string prefix = "wingdrift: settings \"" + StorePath() + "\": " + was +
+                               "; kept the old settings as \"";
     ASSERT_EQ(said.rfind(prefix, 0), 0u) << said;
     const size_t end = said.find('"', prefix.size());
     EXPECT_EQ(ReadFile(said.substr(prefix.size(), end - prefix.size())), old);
@@ -140,32 +121,7 @@ TEST_F(SettingsStoreTest, AnotherVersionIsAFirstRunThatKeepsTheOldStoreAside) {
   }
 }
 
-TEST_F(SettingsStoreTest, CurrentVersionIsReadAsStoredAndLeftUntouched) {
-  ASSERT_TRUE(StoreSettings([](ScreenSaverDefaults& store) {
-    store.setBool(true, "MainMonitorOnly");
-    store.setObject("Chosen.bfly", "SelectedBFly");
-    store.setInteger(150, "BFlySize");
-    store.setObject("40", "FlySpeed");  // a number stored as text
-    store.setInteger(25, "MaxBFly");
-    store.setInteger(-3, "MixBFly");
-    store.setBool(false, "WantShadow");
-    store.setInteger(2, "BGType");
-    store.setObject(std::string(2000, 'p').c_str(), "BGPath");
-    store.setInteger(5000000000, "BGRes");  // beyond 32 bits
-  }));
-  const std::string before = ReadFile(StorePath());
-  EXPECT_EQ(Load(), Said("\"MaxBFly\" is 25, outside 0 to 10; using 10"));
-  EXPECT_STREQ(s_.SelectedBFlyName, "Chosen.bfly");
-  // At most ten butterflies; a 32-bit field clamped, not wrapped.
-  const std::pair<const char*, std::string> read[] = {
-      {"MainMonitorOnly", "1"}, {"BFlySize", "150"},     {"FlySpeed", "40"},
-      {"MaxBFly", "10"},        {"MixBFly", "-3"},       {"WantShadow", "0"},
-      {"BGType", "2"},          {"BGRes", "2147483647"}, {"BGPath", std::string(1023, 'p')}};
-  for (const auto& [key, value] : read) EXPECT_EQ(Field(key), value) << key;
-  EXPECT_EQ(ReadFile(StorePath()), before) << "a current store is not rewritten";
-}
-
-TEST_F(SettingsStoreTest, MissingUnknownWrongAndOutOfRangeKeysAreToldAndReadSafely) {
+TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
   struct Case {
     const char* key;
     std::variant<std::monostate, int64_t, std::string> stored;  // none: the key removed
@@ -175,14 +131,25 @@ TEST_F(SettingsStoreTest, MissingUnknownWrongAndOutOfRangeKeysAreToldAndReadSafe
   };
   const std::string pictures = Pictures();
   const Case cases[] = {
+      {"SelectedBFly", "Chosen.bfly", "SelectedBFly", "Chosen.bfly", ""},
+      {"FlySpeed", " +40", "FlySpeed", "40", ""},  // a number stored as text
+      // A 32-bit field clamped, not wrapped; a path cut to the record's buffer.
+      {"BGRes", 5000000000, "BGRes", "2147483647", ""},
+      {"BGPath", std::string(2000, 'p'), "BGPath", std::string(1023, 'p'), ""},
       // Without "MaxBFly" no butterfly would fly: a missing key is its default.
       {"MaxBFly", {}, "MaxBFly", "8", "\"MaxBFly\" is missing; using the default 8"},
       {"BFlySize", {}, "BFlySize", "70", "\"BFlySize\" is missing; using the default 70"},
+      {"BGPath", {}, "BGPath", pictures,
+       "\"BGPath\" is missing; using the default \"" + pictures + "\""},
       {"WantShadow", {}, "WantShadow", "1", "\"WantShadow\" is missing; using the default true"},
       {"FlySpeed", "fast", "FlySpeed", "75", "\"FlySpeed\" is not a number; using the default 75"},
       {"BGPath", 5, "BGPath", pictures,
        "\"BGPath\" is not text; using the default \"" + pictures + "\""},
+      // The record keeps its type when the store names none.
+      {"SelectedBFly", 5, "SelectedBFly", "Blue.bfly",
+       "\"SelectedBFly\" is not text; using the default nothing"},
       {"MaxBFly", -4, "MaxBFly", "0", "\"MaxBFly\" is -4, outside 0 to 10; using 0"},
+      {"MaxBFly", 25, "MaxBFly", "10", "\"MaxBFly\" is 25, outside 0 to 10; using 10"},
       // Sizes the type scaling cannot take (200 % divides by zero) and
       // speeds at which no butterfly is ever on screen.
       {"BFlySize", 200, "BFlySize", "190", "\"BFlySize\" is 200, outside 10 to 190; using 190"},
@@ -205,69 +172,49 @@ TEST_F(SettingsStoreTest, MissingUnknownWrongAndOutOfRangeKeysAreToldAndReadSafe
         store.setObject(text ? text->c_str() : nullptr, c.key);
       }
     }));
+    const std::string before = ReadFile(StorePath());
+    s_ = kScribbled;
     EXPECT_EQ(Load(), c.said.empty() ? "" : Said(c.said));
     EXPECT_EQ(Field(c.field), c.value);
+    EXPECT_EQ(ReadFile(StorePath()), before) << "a current store is not rewritten";
   }
+
+  // A value of a kind no setting takes, here a list.
+  std::string text = ReadFile(StorePath());
+  std::ofstream(StorePath()) << text.replace(text.find("<true/>"), 7, "<array/>");
+  EXPECT_EQ(Load(), Said("\"WantShadow\" is not true or false; using the default true"));
 }
 
-TEST_F(SettingsStoreTest, SaveWritesEveryKeyButVersionAndTheRuntimeFields) {
-  SETTINGS s;
-  s.WANTSHADOW = true;
-  s.LBFLYSIZE = 120;
-  s.LFLYSPEED = 90;
-  s.MIXBFLY = 1;
-  s.MAX_BFLY = 4;
-  s.BGTYPE = 2;
-  CopyCString(s.BGPath, "/home/me/pictures/");
-  s.BGRES = 2;
-  s.SelectedBFly = 6;
-  CopyCString(s.BFlyPath, "/resource/folder/");
-  CopyCString(s.BFlyPath2, "/data/folder/");
-  CopyCString(s.SelectedBFlyName, "Blue.bfly");
+TEST_F(SettingsStoreTest, SavedSettingsReadBackWithoutTheVersionOrTheFolders) {
   {
     ScreenSaverDefaults store(kSettingsModuleName);
+    EXPECT_TRUE(SaveSettings(kScribbled, true, store));
+    EXPECT_EQ(store.keys().size(), 10u) << "the ten saved keys, never the version";
     store.setObject("1.1", "version");
-    EXPECT_TRUE(SaveSettings(s, true, store));
-    EXPECT_EQ(store.keys().size(), 11u) << "version and the ten saved keys";
+    ASSERT_TRUE(store.synchronize());
   }
   const std::string text = ReadFile(StorePath());
-  for (const char* never :
-       {"/resource/folder/", "/data/folder/", "BFlyPath", "<integer>6</integer>"}) {
+  for (const char* never : {"/resource/folder/", "/data/folder/", "<integer>6</integer>"}) {
     EXPECT_EQ(text.find(never), std::string::npos) << never;
   }
-
+  s_ = SETTINGS();
+  s_.WANTSHADOW = true;  // not what was saved
+  mainOnly_ = false;
   EXPECT_EQ(Load(), "");
-  const std::pair<const char*, const char*> read[] = {
-      {"MainMonitorOnly", "1"}, {"WantShadow", "1"}, {"BFlySize", "120"},
-      {"FlySpeed", "90"},       {"MixBFly", "1"},    {"MaxBFly", "4"},
-      {"BGType", "2"},          {"BGRes", "2"},      {"BGPath", "/home/me/pictures/"}};
-  for (const auto& [key, value] : read) EXPECT_EQ(Field(key), value) << key;
-  EXPECT_STREQ(s_.SelectedBFlyName, "Blue.bfly");
+  EXPECT_EQ(Fields(s_, mainOnly_), Fields(kScribbled, true));
   EXPECT_STREQ(s_.BFlyPath, kResources);
   EXPECT_STREQ(s_.BFlyPath2, kUserTypes);
-
-  // Saving never writes the version: a store saved from scratch still loads
-  // as a first run.
-  fs::remove(StorePath());
-  ScreenSaverDefaults fresh(kSettingsModuleName);
-  EXPECT_TRUE(SaveSettings(s, false, fresh));
-  EXPECT_EQ(fresh.stringForKey("version"), std::nullopt);
 }
 
-TEST_F(SettingsStoreTest, FirstRunThatCannotBeSavedStillFillsTheRecord) {
-  TempDir other;
-  other.Write("config", "a file where the folder should be");
-  ScopedEnv xdg("XDG_CONFIG_HOME", other.File("config").c_str());
-  EXPECT_EQ(Load(), Said("cannot save the defaults (Not a directory); using them without saving"));
-  EXPECT_FALSE(saved_);
-  ExpectFirstRunRecord();
-}
+TEST_F(SettingsStoreTest, FirstRunWritesTheDefaultsAndWhatCannotBeReadIsKeptAside) {
+  EXPECT_EQ(Load(), "") << "a first run is no news";
+  EXPECT_TRUE(saved_);
+  ExpectFirstRun();
 
-TEST_F(SettingsStoreTest, AnUnreadableStoreIsMovedAsideAndNamed) {
   // A FIFO in the store's place (it would block the open for good) and a
-  // damaged file both count as unreadable.
+  // damaged file both count as unreadable, and are moved aside.
   for (const bool fifo : {true, false}) {
-    fs::create_directories(fs::path(StorePath()).parent_path());
+    fs::remove(StorePath());
     if (fifo) {
       ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
     } else {
@@ -275,11 +222,18 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreIsMovedAsideAndNamed) {
     }
     ScreenSaverDefaults store(kSettingsModuleName);
     ASSERT_FALSE(store.damagedCopy().empty());
-    s_ = Scribbled();
+    s_ = kScribbled;
     EXPECT_EQ(Load(store), Said("could not be read; kept it as \"" + store.damagedCopy() +
                                 "\" and wrote the defaults"));
-    ExpectFirstRunRecord();
+    ExpectFirstRun();
     EXPECT_EQ(fs::is_fifo(store.damagedCopy()), fifo);
-    fs::remove(StorePath());
   }
+
+  TempDir other;
+  other.Write("config", "a file where the folder should be");
+  ScopedEnv xdg("XDG_CONFIG_HOME", other.File("config").c_str());
+  s_ = kScribbled;
+  EXPECT_EQ(Load(), Said("cannot save the defaults (Not a directory); using them without saving"));
+  EXPECT_FALSE(saved_);
+  ExpectFirstRun();
 }
