@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/ButterflyFolder.h"
+#include "host/DownloadServer.h"
 #include "platform/PicturesFolder.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "util/CString.h"
@@ -27,10 +28,12 @@ constexpr bool kDefaultWantShadow = true;
 constexpr int32_t kDefaultBGType = 0;
 constexpr int32_t kDefaultBGRes = 1;
 
-// The stored keys, "version" included.
-constexpr const char* kKnownKeys[] = {"version",   "MainMonitorOnly", "SelectedBFly", "BFlySize",
-                                      "FlySpeed",  "MaxBFly",         "MixBFly",      "WantShadow",
-                                      "BGType",    "BGPath",          "BGRes"};
+// The stored keys, "version" included; the download server's is the
+// settings window's own, read where downloads are made.
+constexpr const char* kKnownKeys[] = {"version",  "MainMonitorOnly", "SelectedBFly",
+                                      "BFlySize", "FlySpeed",        "MaxBFly",
+                                      "MixBFly",  "WantShadow",      "BGType",
+                                      "BGPath",   "BGRes",           kDownloadServerKey};
 
 using Kind = ScreenSaverDefaults::Kind;
 

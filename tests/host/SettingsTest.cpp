@@ -156,6 +156,8 @@ TEST_F(SettingsStoreTest, StoredKeysAreReadSafelyAndWhatCannotBeTakenIsTold) {
       {"FlySpeed", 10000, "FlySpeed", "400", "\"FlySpeed\" is 10000, outside 0 to 400; using 400"},
       {"BGType", 7, "BGType", "0", "\"BGType\" is 7, outside 0 to 2; using 0"},
       {"MaxBfly", 3, "MaxBFly", "8", "unknown key \"MaxBfly\" ignored"},
+      // The settings window's server is stored beside the saver's keys.
+      {"DownloadServer", "http://127.0.0.1:8000", "MaxBFly", "8", ""},
       // The macOS folder of earlier stores is the user's pictures folder;
       // "~/" is the home folder; anything else is taken as it is.
       {"BGPath", "/library/Desktop Pictures/", "BGPath", pictures, ""},
