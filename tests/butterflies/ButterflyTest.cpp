@@ -86,8 +86,9 @@ class Body : public GLTest {
     WriteBytes(dir.File("Type.bfly"),
                ButterflyFile({.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}},
                               .wingJoints = wingJoints}));
-    CopyCString(info_.fileName, "Type.bfly");
-    return info_.LoadData((dir.path() + "/").c_str(), size) ? info_.data.get() : nullptr;
+    BFLYINFO& info = info_[wingJoints];
+    CopyCString(info.fileName, "Type.bfly");
+    return info.LoadData((dir.path() + "/").c_str(), size) ? info.data.get() : nullptr;
   }
   // A new butterfly of `data` launched.
   static ONEBFLY Launched(BFLYDATA* data) {
@@ -97,7 +98,7 @@ class Body : public GLTest {
     b.SetAction(ONEBFLY::kFlying);
     return b;
   }
-  BFLYINFO info_;
+  BFLYINFO info_[2];  // without and with wing joints
 };
 
 
@@ -251,29 +252,68 @@ TEST(Flight, FlyingKeepsInView) {
   }
 }
 
-TEST(Flight, DepthLimitsAndLanding) {
-  {
-    // Lands on the back limit: rest, wing opening and roll drawn in that
-    // order; the pose faces the camera; the turn into it starts.
-    ONEBFLY b = Cruising({0, 5, -39.9f}, 180);
-    b.landTimer = kDt / 2;
-    b.target = {0, 5, -20};
-    const std::vector<int> r = Draws(21, 4);
+TEST(Flight, LandsRestsAndTakesOff) {
+  // Lands on the back limit: rest, wing opening and roll drawn in that
+  // order; the pose faces the camera; the turn into it starts.
+  ONEBFLY b = Cruising({0, 5, -39.9f}, 180);
+  b.landTimer = kDt / 2;
+  b.target = {0, 5, -20};
+  std::vector<int> r = Draws(21, 4);
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kLanded);
+  EXPECT_EQ(b.position.z, -40.0f);
+  EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f - kDt);
+  EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
+  EXPECT_EQ(b.angles.x, 90.0f);
+  EXPECT_EQ(b.angles.y, 180.0f);
+  EXPECT_EQ(b.angles.z, static_cast<float>(r[2] % 90 - 45));
+  EXPECT_EQ(b.landBlend, 0.0f);
+  const QUAT pose = QuatFromMatrix(MatrixFromAngle(b.angles));
+  EXPECT_TRUE(b.landTo.IsEqualTo(pose));
+  // Turned from the orientation it flew with in this frame.
+  EXPECT_TRUE(b.landFrom.IsEqualTo(QuatFromMatrix(b.orientation)));
+  EXPECT_EQ(std::rand(), r[3]) << "no new target in the landing frame";
+  const VECTOR3D seat = b.position;
+  const QUAT from = b.landFrom, to = b.landTo;
+
+  // The turn into the pose takes 0.1 s; the butterfly does not move.
+  float blend = 0.0f;
+  for (int i = 0; i < 6; ++i) {
     b.Move(nullptr, 0, 1.0f, kDt);
-    ASSERT_EQ(b.action, ONEBFLY::kLanded);
-    EXPECT_EQ(b.position.z, -40.0f);
-    EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f - kDt);
-    EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
-    EXPECT_EQ(b.angles.x, 90.0f);
-    EXPECT_EQ(b.angles.y, 180.0f);
-    EXPECT_EQ(b.angles.z, static_cast<float>(r[2] % 90 - 45));
-    EXPECT_EQ(b.landBlend, 0.0f);
-    const QUAT pose = QuatFromMatrix(MatrixFromAngle(b.angles));
-    EXPECT_TRUE(b.landTo.IsEqualTo(pose));
-    // Turned from the orientation it flew with in this frame.
-    EXPECT_TRUE(b.landFrom.IsEqualTo(QuatFromMatrix(b.orientation)));
-    EXPECT_EQ(std::rand(), r[3]) << "no new target in the landing frame";
+    blend = std::min(1.0f, blend + 10.0f * kDt);
+    EXPECT_EQ(b.landBlend, blend);
+    ExpectMatrixNear(b.orientation, QuatToRotationMatrix(QuatSlerp(&from, &to, blend)), 1e-12);
+    EXPECT_TRUE(CompareVectors(b.position, seat));
   }
+  EXPECT_EQ(b.landBlend, 1.0f);
+  ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
+
+  // Take-off when the rest is over: effort goal first, then the landing
+  // delay; from a standstill at the throttle of 1, away from the back limit.
+  b.targetTimer = kDt / 2;
+  b.direction = {0.25f, 0.5f, -0.8f};
+  r = Draws(41, 3);
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kFlying);
+  EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
+  EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
+  EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
+  EXPECT_EQ(b.throttle, 1.0f);
+  EXPECT_EQ(b.targetTimer, 10.0f);
+  EXPECT_EQ(b.lift, 0.0f);
+  EXPECT_EQ(b.wingTimer, 0.0f);
+  EXPECT_EQ(b.wingTarget.z, 140.0f);
+  EXPECT_EQ(b.airSpeed, 0.0f);
+  EXPECT_TRUE(CompareVectors(b.direction, {0.25f, 0.5f, 1.0f}));
+  EXPECT_TRUE(CompareVectors(b.position, seat));
+  EXPECT_EQ(b.angles.x, 90.0f);
+  // The landing pitch is clamped in the first frame of flight.
+  b.Move(nullptr, 0, 1.0f, kDt);
+  EXPECT_EQ(b.angles.x, 45.0f);
+  EXPECT_GT(b.position.z, -40.0f);
+}
+
+TEST(Flight, LandsOnlyOnADepthLimitInView) {
   {
     // The front limit lands facing away from the camera.
     ONEBFLY b = Cruising({0, 0, 31.9f}, 0);
@@ -334,52 +374,6 @@ TEST(Flight, NewTargets) {
   }
 }
 
-TEST(Flight, RestsAndTakesOff) {
-  ONEBFLY b = Cruising({3, 4, -40}, 180);
-  b.landTimer = -1.0f;
-  b.target = {3, 4, -20};
-  b.Move(nullptr, 0, 1.0f, kDt);
-  ASSERT_EQ(b.action, ONEBFLY::kLanded);
-  const VECTOR3D seat = b.position;
-  const QUAT from = b.landFrom, to = b.landTo;
-
-  // The turn into the pose takes 0.1 s; the butterfly does not move.
-  float blend = 0.0f;
-  for (int i = 0; i < 6; ++i) {
-    b.Move(nullptr, 0, 1.0f, kDt);
-    blend = std::min(1.0f, blend + 10.0f * kDt);
-    EXPECT_EQ(b.landBlend, blend);
-    ExpectMatrixNear(b.orientation, QuatToRotationMatrix(QuatSlerp(&from, &to, blend)), 1e-12);
-    EXPECT_TRUE(CompareVectors(b.position, seat));
-  }
-  EXPECT_EQ(b.landBlend, 1.0f);
-  ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
-
-  // Take-off when the rest is over: effort goal first, then the landing
-  // delay; from a standstill at the throttle of 1, away from the back limit.
-  b.targetTimer = kDt / 2;
-  b.direction = {0.25f, 0.5f, -0.8f};
-  const std::vector<int> r = Draws(41, 3);
-  b.Move(nullptr, 0, 1.0f, kDt);
-  ASSERT_EQ(b.action, ONEBFLY::kFlying);
-  EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
-  EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
-  EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
-  EXPECT_EQ(b.throttle, 1.0f);
-  EXPECT_EQ(b.targetTimer, 10.0f);
-  EXPECT_EQ(b.lift, 0.0f);
-  EXPECT_EQ(b.wingTimer, 0.0f);
-  EXPECT_EQ(b.wingTarget.z, 140.0f);
-  EXPECT_EQ(b.airSpeed, 0.0f);
-  EXPECT_TRUE(CompareVectors(b.direction, {0.25f, 0.5f, 1.0f}));
-  EXPECT_TRUE(CompareVectors(b.position, seat));
-  EXPECT_EQ(b.angles.x, 90.0f);
-  // The landing pitch is clamped in the first frame of flight.
-  b.Move(nullptr, 0, 1.0f, kDt);
-  EXPECT_EQ(b.angles.x, 45.0f);
-  EXPECT_GT(b.position.z, -40.0f);
-}
-
 TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
   BFLYDATA* data = Load();
   ASSERT_TRUE(data);
@@ -398,12 +392,20 @@ TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
   // Incomplete bodies draw nothing (and do not fail).
   // A material of negative mode draws with generated coordinates, then
   // turns them off again.
-  b.materials[1].mode = -1;
+  for (MODELMATERIAL& m : b.materials) m.mode = -1;
   b.Draw(false);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   ONEBFLY().Draw(false);
   b.bflyData = nullptr;
   b.Draw(false);
+
+  // A type without wing joints: the wings never move.
+  SetSceneFrustum(1920, 1080);
+  ONEBFLY still = Launched(Load(false));
+  for (int i = 0; i < 300; ++i) still.Move(nullptr, 0, 0.75f, kDt);
+  EXPECT_TRUE(CompareVectors(still.wingAngles, {0, 0, 0}));
+  for (const BASICJOINT& j : still.joints)
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(j.animMatrix.m[i], MATRIX{}.m[i]);
 }
 
 TEST_F(Body, WingStrokesLiftTheButterfly) {
@@ -454,15 +456,6 @@ TEST_F(Body, WingStrokesLiftTheButterfly) {
   while (b.wingTarget.z == 0.0f && frames++ < 300) b.Move(nullptr, 0, 0.75f, kDt);
   EXPECT_EQ(b.wingTarget.z, 140.0f);
   EXPECT_LT(b.wingAngles.z, 10.0f + 140.0f * 15.0f * kDt);
-}
-
-TEST_F(Body, WithoutWingJointsTheWingsNeverMove) {
-  SetSceneFrustum(1920, 1080);
-  ONEBFLY b = Launched(Load(false));
-  for (int i = 0; i < 300; ++i) b.Move(nullptr, 0, 0.75f, kDt);
-  EXPECT_TRUE(CompareVectors(b.wingAngles, {0, 0, 0}));
-  for (const BASICJOINT& j : b.joints)
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(j.animMatrix.m[i], MATRIX{}.m[i]);
 }
 
 using Edges = GLTest;
