@@ -58,12 +58,14 @@ bool Near(const Rgb& a, const Rgb& b, int tolerance) {
 
 int Brightness(const Rgb& c) { return c[0] + c[1] + c[2]; }
 
-// A scene built and driven as the view does it, over the shipped content
-// when the build has it, with the generated background picture (an odd
-// width, so that its decoded rows are padded).
+// A scene built and driven as the view does it, in an offscreen context of
+// its own, over the shipped content when the build has it, with the
+// generated background picture (an odd width, so that its decoded rows are
+// padded).
 class SceneRun {
  public:
   SceneRun(bool preview, bool shadows, int butterflies = 10) {
+    EXPECT_TRUE(gl.Create(kWidth, kHeight)) << gl.error();
     content = FindSceneContent(WINGDRIFT_BINARY_DIR, scratch.path());
     settings = SceneSettings(content.typeFolder, butterflies, shadows);
     std::srand(kSeed);
@@ -81,6 +83,7 @@ class SceneRun {
     glViewport(0, 0, full ? kWidth : kSmallWidth, full ? kHeight : kSmallHeight);
     ViewFrame(&scene, kWidth, kHeight, kStep);
     ++frames;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
   // Small frames until the next one reaches `seconds`, then that one in the
   // full view; returns it.
@@ -90,6 +93,7 @@ class SceneRun {
     return Image();
   }
 
+  OffscreenGL gl;  // first made, last gone: the scene deletes its textures in it
   TempDir scratch;
   SceneContent content;
   SETTINGS settings;
@@ -97,20 +101,6 @@ class SceneRun {
   SSMAIN scene;
   bool built = false;
   int frames = 0;
-};
-
-class SceneFrames : public ::testing::Test {
- protected:
-  static OffscreenGL& Context() {
-    static OffscreenGL& gl = *new OffscreenGL;  // kept to exit, as in GLTest
-    if (gl.width() == 0) gl.Create(kWidth, kHeight);
-    return gl;
-  }
-  void SetUp() override {
-    ASSERT_GT(Context().width(), 0) << "offscreen OpenGL context: " << Context().error();
-    ASSERT_TRUE(Context().MakeCurrent());
-  }
-  void TearDown() override { EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)); }
 };
 
 // Where, in pixels, the shadows of the butterflies flying deeper than
@@ -136,7 +126,7 @@ std::vector<std::array<int, 2>> DeepShadowsInView(const AQUARIUM& a, float depth
 
 }  // namespace
 
-TEST_F(SceneFrames, ThePictureFillsTheViewAndTheMessageDarkensIt) {
+TEST(SceneFrames, ThePictureFillsTheViewAndTheMessageDarkensIt) {
   SceneRun run(false, true);
   ASSERT_TRUE(run.built);
   const Image first = run.RunTo(kStep);
@@ -179,7 +169,7 @@ TEST_F(SceneFrames, ThePictureFillsTheViewAndTheMessageDarkensIt) {
   EXPECT_GT(band, kWidth * 64 / 30) << "the message image is hardly visible";
 }
 
-TEST_F(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
+TEST(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
   // Butterflies deeper than z = -20 cast shadows, the darker the deeper.
   // Find a frame with a butterfly in view deeper than -30.
   constexpr float kDeep = -30.0f;
