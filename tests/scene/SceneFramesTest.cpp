@@ -2,7 +2,6 @@
 // draws them, checked for what a viewer would see and written to
 // <build>/frames/ as PNG files for people to look at.
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <array>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -24,13 +24,10 @@ std::string Q(const std::string& s) { return "\"" + s + "\""; }
 // Runs bflytool with arguments already quoted for the shell; returns its exit
 // status and puts stdout and stderr together in `output`.
 int Tool(const std::string& args, std::string* output = nullptr) {
-  FILE* pipe = popen(("\"" + kTool + "\" " + args + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  const int status = pclose(pipe);
-  if (output) *output = text;
+  static const TempDir logs;
+  const std::string log = logs.File("output");
+  const int status = std::system(("\"" + kTool + "\" " + args + " >" + Q(log) + " 2>&1").c_str());
+  if (output) *output = ReadFile(log);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
