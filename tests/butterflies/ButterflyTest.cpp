@@ -361,40 +361,30 @@ TEST(Flight, NewTargets) {
   }
 }
 
-TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
+TEST_F(Body, CopiedFromItsTypeAndLiftedByItsWingStrokes) {
+  SetSceneFrustum(1920, 1080);
   BFLYDATA* data = Load();
   ASSERT_TRUE(data);
   EXPECT_FALSE(ONEBFLY().SetupFromBFlyData(nullptr));
   BFLYDATA empty;
   EXPECT_FALSE(ONEBFLY().SetupFromBFlyData(&empty));
-  const std::vector<int> r = Draws(3, 3);
-  ONEBFLY b;
-  ASSERT_TRUE(b.SetupFromBFlyData(data));
-  ASSERT_EQ(b.materials.size(), 2u);
-  EXPECT_EQ(b.materials[0].texId, data->textures[r[0] % 3].texID);
-  EXPECT_EQ(b.materials[1].texId, data->textures[r[1] % 3].texID);
-  EXPECT_EQ(std::rand(), r[2]);
+  const std::vector<int> picks = Draws(3, 3);
+  ONEBFLY copy;
+  ASSERT_TRUE(copy.SetupFromBFlyData(data));
+  ASSERT_EQ(copy.materials.size(), 2u);
+  EXPECT_EQ(copy.materials[0].texId, data->textures[picks[0] % 3].texID);
+  EXPECT_EQ(copy.materials[1].texId, data->textures[picks[1] % 3].texID);
+  EXPECT_EQ(std::rand(), picks[2]);
   // Incomplete bodies draw nothing (and do not fail).
   // A material of negative mode draws with generated coordinates, then
   // turns them off again.
-  for (MODELMATERIAL& m : b.materials) m.mode = -1;
-  b.Draw(false);
+  for (MODELMATERIAL& m : copy.materials) m.mode = -1;
+  copy.Draw(false);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   ONEBFLY().Draw(false);
-  b.bflyData = nullptr;
-  b.Draw(false);
+  copy.bflyData = nullptr;
+  copy.Draw(false);
 
-  // A type without wing joints: the wings never move.
-  SetSceneFrustum(1920, 1080);
-  ONEBFLY still = Launched(Load(false));
-  for (int i = 0; i < 300; ++i) still.Move(nullptr, 0, 0.75f, kDt);
-  EXPECT_TRUE(CompareVectors(still.wingAngles, {0, 0, 0}));
-}
-
-TEST_F(Body, WingStrokesLiftTheButterfly) {
-  SetSceneFrustum(1920, 1080);
-  BFLYDATA* data = Load();
-  ASSERT_TRUE(data);
   ONEBFLY b = Launched(data);
   b.target = {0, 0, 30};
   // A new butterfly's first stroke: it sinks, so it pauses a quarter as long
@@ -435,6 +425,11 @@ TEST_F(Body, WingStrokesLiftTheButterfly) {
   while (b.wingTarget.z == 0.0f && frames++ < 300) b.Move(nullptr, 0, 0.75f, kDt);
   EXPECT_EQ(b.wingTarget.z, 140.0f);
   EXPECT_LT(b.wingAngles.z, 10.0f + 140.0f * 15.0f * kDt);
+
+  // A type without wing joints: the wings never move.
+  ONEBFLY still = Launched(Load(false));
+  for (int i = 0; i < 300; ++i) still.Move(nullptr, 0, 0.75f, kDt);
+  EXPECT_TRUE(CompareVectors(still.wingAngles, {0, 0, 0}));
 }
 
 using Edges = GLTest;
