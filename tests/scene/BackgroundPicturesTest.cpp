@@ -69,7 +69,6 @@ TEST(PictureFolder, ChoosesAmongRegularPictureFilesInAnyCase) {
   fs::create_symlink(dir.File("gone"), dir.File("dangling.png"));
   const char* folder = dir.path().c_str();
   EXPECT_EQ(CountFiles(folder, ".jpg"), 3);
-  EXPECT_EQ(CountFiles(dir.File("missing").c_str(), ".jpg"), 0);
   std::set<std::string> chosen;
   for (unsigned seed = 1; seed <= 60; ++seed) {
     std::srand(seed);
@@ -160,17 +159,16 @@ TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
   const struct {
     std::string path;
     int detail;
-    uint32_t type;
     GLint side;  // the texture's width
     int x, row;
     Rgba colour;
-  } rows[] = {{photo, 2, GL_RGB, 1024, 10, 500, {250, 0, 60, 255}},  // the top half, at the top
-              {photo, 0, GL_RGB, 512, 10, 10, {0, 0, 60, 255}},
-              {png, 1, GL_RGBA, 1024, 1023, 0, {210, 7, 9, 255}},
-              {grey8, 0, GL_RGB, 512, 0, 0, {40, 40, 40, 255}},
-              {grey8, 0, GL_RGB, 512, 511, 0, {200, 200, 200, 255}},
-              {grey16, 0, GL_RGB, 512, 3, 3, {128, 128, 128, 255}},
-              {gif, 0, GL_RGBA, 512, 300, 200, {255, 0, 0, 255}}};
+  } rows[] = {{photo, 2, 1024, 10, 500, {250, 0, 60, 255}},  // the top half, at the top
+              {photo, 0, 512, 10, 10, {0, 0, 60, 255}},
+              {png, 1, 1024, 1023, 0, {210, 7, 9, 255}},
+              {grey8, 0, 512, 0, 0, {40, 40, 40, 255}},
+              {grey8, 0, 512, 511, 0, {200, 200, 200, 255}},
+              {grey16, 0, 512, 3, 3, {128, 128, 128, 255}},
+              {gif, 0, 512, 300, 200, {255, 0, 0, 255}}};
   // One record takes every picture in turn, as the view's does.
   Texture texture;
   for (const auto& row : rows) {
@@ -178,7 +176,6 @@ TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
     const GLuint replaced = texture.texID;
     ASSERT_TRUE(loadPicFile(row.path.c_str(), &texture, row.detail));
     EXPECT_FALSE(glIsTexture(replaced)) << "the replaced texture is deleted";
-    EXPECT_EQ(texture.type, row.type);
     EXPECT_EQ(texture.imageData, nullptr);
     GLint side = 0;
     const Rgba texel = TexelAt(texture.texID, row.x, row.row, &side);
