@@ -47,21 +47,16 @@ void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, double tol) {
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], tol) << i;
 }
 
-// A type as far as the flight model reads it: size and radius, no wing
-// joints.
-BFLYDATA* FlightType(float size, float radius) {
-  static BFLYDATA data;
-  data.size = size;
-  data.radius = radius;
-  return &data;
-}
-
 // A butterfly flying straight ahead along `yaw` (degrees) at a steady speed
-// with no lift, far from needing a new target, in the scene's 16:9 view.
+// with no lift, far from needing a new target, in the scene's 16:9 view; its
+// type as far as the flight model reads it: size and radius, no wing joints.
 ONEBFLY Cruising(VECTOR3D at, float yaw, float size = 1.0f, float radius = 2.0f) {
   SetSceneFrustum(1920, 1080);
+  static BFLYDATA type;
+  type.size = size;
+  type.radius = radius;
   ONEBFLY b;
-  b.bflyData = FlightType(size, radius);
+  b.bflyData = &type;
   b.action = ONEBFLY::kFlying;
   b.position = at;
   b.angles = {0, yaw, 0};
@@ -86,8 +81,9 @@ class Body : public GLTest {
     WriteBytes(dir.File("Type.bfly"),
                ButterflyFile({.colours = {{{250, 0, 0}}, {{0, 250, 0}}, {{0, 0, 250}}},
                               .wingJoints = wingJoints}));
-    CopyCString(info_.fileName, "Type.bfly");
-    return info_.LoadData((dir.path() + "/").c_str(), size) ? info_.data.get() : nullptr;
+    BFLYINFO& info = info_[wingJoints];
+    CopyCString(info.fileName, "Type.bfly");
+    return info.LoadData((dir.path() + "/").c_str(), size) ? info.data.get() : nullptr;
   }
   // A new butterfly of `data` launched.
   static ONEBFLY Launched(BFLYDATA* data) {
@@ -97,7 +93,7 @@ class Body : public GLTest {
     b.SetAction(ONEBFLY::kFlying);
     return b;
   }
-  BFLYINFO info_;
+  BFLYINFO info_[2];  // without and with wing joints
 };
 
 
@@ -140,8 +136,7 @@ std::vector<uint8_t> DrawFromAbove(float size, int samples) {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo[1]);
   glBlitFramebuffer(0, 0, kW, kH, 0, 0, kW, kH, GL_COLOR_BUFFER_BIT, GL_NEAREST);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo[1]);
-  std::vector<uint8_t> grey(static_cast<size_t>(kW) * kH);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  std::vector<uint8_t> grey(static_cast<size_t>(kW) * kH);  // rows of 1280 bytes: aligned
   glReadPixels(0, 0, kW, kH, GL_RED, GL_UNSIGNED_BYTE, grey.data());
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glDeleteFramebuffers(2, fbo);
@@ -251,51 +246,81 @@ TEST(Flight, FlyingKeepsInView) {
   }
 }
 
-TEST(Flight, DepthLimitsAndLanding) {
-  {
-    // Lands on the back limit: rest, wing opening and roll drawn in that
-    // order; the pose faces the camera; the turn into it starts.
-    ONEBFLY b = Cruising({0, 5, -39.9f}, 180);
-    b.landTimer = kDt / 2;
-    b.target = {0, 5, -20};
-    const std::vector<int> r = Draws(21, 4);
+TEST(Flight, LandsRestsAndTakesOff) {
+  // Lands on the back limit: rest, wing opening and roll drawn in that
+  // order; the pose faces the camera; the turn into it starts.
+  ONEBFLY b = Cruising({0, 5, -39.9f}, 180);
+  b.landTimer = kDt / 2;
+  b.target = {0, 5, -20};
+  std::vector<int> r = Draws(21, 4);
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kLanded);
+  EXPECT_EQ(b.position.z, -40.0f);
+  EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f - kDt);
+  EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
+  EXPECT_EQ(b.angles.x, 90.0f);
+  EXPECT_EQ(b.angles.y, 180.0f);
+  EXPECT_EQ(b.angles.z, static_cast<float>(r[2] % 90 - 45));
+  EXPECT_EQ(b.landBlend, 0.0f);
+  EXPECT_TRUE(b.landTo.IsEqualTo(QuatFromMatrix(MatrixFromAngle(b.angles))));
+  // Turned from the orientation it flew with in this frame.
+  EXPECT_TRUE(b.landFrom.IsEqualTo(QuatFromMatrix(b.orientation)));
+  EXPECT_EQ(std::rand(), r[3]) << "no new target in the landing frame";
+  const VECTOR3D seat = b.position;
+  const QUAT from = b.landFrom, to = b.landTo;
+
+  // The turn into the pose takes 0.1 s; the butterfly does not move.
+  float blend = 0.0f;
+  for (int i = 0; i < 6; ++i) {
     b.Move(nullptr, 0, 1.0f, kDt);
-    ASSERT_EQ(b.action, ONEBFLY::kLanded);
-    EXPECT_EQ(b.position.z, -40.0f);
-    EXPECT_FLOAT_EQ(b.targetTimer, (r[0] % 100) / 10.0f + 1.0f - kDt);
-    EXPECT_EQ(b.wingTarget.z, static_cast<float>(r[1] % 90));
-    EXPECT_EQ(b.angles.x, 90.0f);
-    EXPECT_EQ(b.angles.y, 180.0f);
-    EXPECT_EQ(b.angles.z, static_cast<float>(r[2] % 90 - 45));
-    EXPECT_EQ(b.landBlend, 0.0f);
-    const QUAT pose = QuatFromMatrix(MatrixFromAngle(b.angles));
-    EXPECT_TRUE(b.landTo.IsEqualTo(pose));
-    // Turned from the orientation it flew with in this frame.
-    EXPECT_TRUE(b.landFrom.IsEqualTo(QuatFromMatrix(b.orientation)));
-    EXPECT_EQ(std::rand(), r[3]) << "no new target in the landing frame";
+    blend = std::min(1.0f, blend + 10.0f * kDt);
+    EXPECT_EQ(b.landBlend, blend);
+    ExpectMatrixNear(b.orientation, QuatToRotationMatrix(QuatSlerp(&from, &to, blend)), 1e-12);
+    EXPECT_TRUE(CompareVectors(b.position, seat));
   }
-  {
-    // The front limit lands facing away from the camera.
-    ONEBFLY b = Cruising({0, 0, 31.9f}, 0);
+  EXPECT_EQ(b.landBlend, 1.0f);
+  ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
+
+  // Take-off when the rest is over: effort goal first, then the landing
+  // delay; from a standstill at the throttle of 1, away from the back limit.
+  b.targetTimer = kDt / 2;
+  b.direction = {0.25f, 0.5f, -0.8f};
+  r = Draws(41, 3);
+  b.Move(nullptr, 0, 1.0f, kDt);
+  ASSERT_EQ(b.action, ONEBFLY::kFlying);
+  EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
+  EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
+  EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
+  EXPECT_EQ(b.throttle, 1.0f);
+  EXPECT_EQ(b.targetTimer, 10.0f);
+  EXPECT_EQ(b.lift, 0.0f);
+  EXPECT_EQ(b.wingTimer, 0.0f);
+  EXPECT_EQ(b.wingTarget.z, 140.0f);
+  EXPECT_EQ(b.airSpeed, 0.0f);
+  EXPECT_TRUE(CompareVectors(b.direction, {0.25f, 0.5f, 1.0f}));
+  EXPECT_TRUE(CompareVectors(b.position, seat));
+  EXPECT_EQ(b.angles.x, 90.0f);
+  // The landing pitch is clamped in the first frame of flight.
+  b.Move(nullptr, 0, 1.0f, kDt);
+  EXPECT_EQ(b.angles.x, 45.0f);
+  EXPECT_GT(b.position.z, -40.0f);
+}
+
+TEST(Flight, LandsOnlyOnADepthLimitInView) {
+  // The front limit lands facing away from the camera. Near the edge of the
+  // view (centre less than half a radius inside): no landing, another try 2
+  // to 7 s later.
+  const float edge = 100.0f * std::tan(22.5f * static_cast<float>(kPi) / 180) * 16 / 9 - 1.0f;
+  for (const bool front : {true, false}) {
+    ONEBFLY b = Cruising({front ? 0 : edge, 0, front ? 31.9f : -39.9f}, front ? 0 : 180, 1.0f,
+                         front ? 2.0f : 10.0f);
     b.landTimer = -1.0f;
-    b.target = {0, 0, 0};
-    b.Move(nullptr, 0, 1.0f, kDt);
-    ASSERT_EQ(b.action, ONEBFLY::kLanded);
-    EXPECT_EQ(b.position.z, 32.0f);
-    EXPECT_EQ(b.angles.y, 0.0f);
-  }
-  {
-    // Near the edge of the view (centre less than half a radius inside):
-    // no landing, another try 2 to 7 s later.
-    const float edge = 100.0f * std::tan(22.5f * static_cast<float>(kPi) / 180) * 16 / 9;
-    ONEBFLY b = Cruising({edge - 1.0f, 0, -39.9f}, 180, 1.0f, 10.0f);
-    b.landTimer = -1.0f;
-    b.target = {edge - 1.0f, 0, -20};
+    b.target = {b.position.x, 0, front ? 0.0f : -20.0f};
     const std::vector<int> r = Draws(22, 1);
     b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_EQ(b.action, ONEBFLY::kFlying);
-    EXPECT_EQ(b.position.z, -40.0f);
-    EXPECT_EQ(b.landTimer, static_cast<float>(r[0] % 6 + 2));
+    EXPECT_EQ(b.action, front ? ONEBFLY::kLanded : ONEBFLY::kFlying) << front;
+    EXPECT_EQ(b.position.z, front ? 32.0f : -40.0f);
+    EXPECT_TRUE(front ? b.angles.y == 0.0f : b.landTimer == static_cast<float>(r[0] % 6 + 2));
   }
 }
 
@@ -324,92 +349,32 @@ TEST(Flight, NewTargets) {
     b.Move(nullptr, 0, 1.0f, kDt);
     EXPECT_EQ(b.targetTimer, 10.0f);
   }
-  {
-    // Out of sight (a sphere of 5 does not reach in): a new target every
-    // frame.
-    ONEBFLY b = Cruising({200, 0, 0}, 0);
-    b.targetTimer = 5.0f;
-    b.Move(nullptr, 0, 1.0f, kDt);
-    EXPECT_EQ(b.targetTimer, 10.0f);
-  }
 }
 
-TEST(Flight, RestsAndTakesOff) {
-  ONEBFLY b = Cruising({3, 4, -40}, 180);
-  b.landTimer = -1.0f;
-  b.target = {3, 4, -20};
-  b.Move(nullptr, 0, 1.0f, kDt);
-  ASSERT_EQ(b.action, ONEBFLY::kLanded);
-  const VECTOR3D seat = b.position;
-  const QUAT from = b.landFrom, to = b.landTo;
-
-  // The turn into the pose takes 0.1 s; the butterfly does not move.
-  float blend = 0.0f;
-  for (int i = 0; i < 6; ++i) {
-    b.Move(nullptr, 0, 1.0f, kDt);
-    blend = std::min(1.0f, blend + 10.0f * kDt);
-    EXPECT_EQ(b.landBlend, blend);
-    ExpectMatrixNear(b.orientation, QuatToRotationMatrix(QuatSlerp(&from, &to, blend)), 1e-12);
-    EXPECT_TRUE(CompareVectors(b.position, seat));
-  }
-  EXPECT_EQ(b.landBlend, 1.0f);
-  ExpectMatrixNear(b.orientation, MatrixFromAngle(b.angles), 1e-9);
-
-  // Take-off when the rest is over: effort goal first, then the landing
-  // delay; from a standstill at the throttle of 1, away from the back limit.
-  b.targetTimer = kDt / 2;
-  b.direction = {0.25f, 0.5f, -0.8f};
-  const std::vector<int> r = Draws(41, 3);
-  b.Move(nullptr, 0, 1.0f, kDt);
-  ASSERT_EQ(b.action, ONEBFLY::kFlying);
-  EXPECT_FLOAT_EQ(b.throttleTarget, (r[0] % 200) / 100.0f + 0.5f);
-  EXPECT_EQ(b.landTimer, static_cast<float>(r[1] % 20 + 5));
-  EXPECT_EQ(std::rand(), r[2]) << "exactly two draws";
-  EXPECT_EQ(b.throttle, 1.0f);
-  EXPECT_EQ(b.targetTimer, 10.0f);
-  EXPECT_EQ(b.lift, 0.0f);
-  EXPECT_EQ(b.wingTimer, 0.0f);
-  EXPECT_EQ(b.wingTarget.z, 140.0f);
-  EXPECT_EQ(b.airSpeed, 0.0f);
-  EXPECT_TRUE(CompareVectors(b.direction, {0.25f, 0.5f, 1.0f}));
-  EXPECT_TRUE(CompareVectors(b.position, seat));
-  EXPECT_EQ(b.angles.x, 90.0f);
-  // The landing pitch is clamped in the first frame of flight.
-  b.Move(nullptr, 0, 1.0f, kDt);
-  EXPECT_EQ(b.angles.x, 45.0f);
-  EXPECT_GT(b.position.z, -40.0f);
-}
-
-TEST_F(Body, CopiedFromTheTypeWithTheTexturesItDrew) {
+TEST_F(Body, CopiedFromItsTypeAndLiftedByItsWingStrokes) {
+  SetSceneFrustum(1920, 1080);
   BFLYDATA* data = Load();
   ASSERT_TRUE(data);
   EXPECT_FALSE(ONEBFLY().SetupFromBFlyData(nullptr));
   BFLYDATA empty;
   EXPECT_FALSE(ONEBFLY().SetupFromBFlyData(&empty));
-  const std::vector<int> r = Draws(3, 3);
-  ONEBFLY b;
-  ASSERT_TRUE(b.SetupFromBFlyData(data));
-  ASSERT_EQ(b.materials.size(), 2u);
-  EXPECT_EQ(b.materials[0].texId, data->textures[r[0] % 3].texID);
-  EXPECT_EQ(b.materials[1].texId, data->textures[r[1] % 3].texID);
-  EXPECT_EQ(std::rand(), r[2]);
-  ASSERT_EQ(b.joints.size(), 3u);
-  EXPECT_EQ(b.indices, data->prototype->indices);
+  const std::vector<int> picks = Draws(3, 3);
+  ONEBFLY copy;
+  ASSERT_TRUE(copy.SetupFromBFlyData(data));
+  ASSERT_EQ(copy.materials.size(), 2u);
+  EXPECT_EQ(copy.materials[0].texId, data->textures[picks[0] % 3].texID);
+  EXPECT_EQ(copy.materials[1].texId, data->textures[picks[1] % 3].texID);
+  EXPECT_EQ(std::rand(), picks[2]);
   // Incomplete bodies draw nothing (and do not fail).
   // A material of negative mode draws with generated coordinates, then
   // turns them off again.
-  b.materials[1].mode = -1;
-  b.Draw(false);
+  for (MODELMATERIAL& m : copy.materials) m.mode = -1;
+  copy.Draw(false);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   ONEBFLY().Draw(false);
-  b.bflyData = nullptr;
-  b.Draw(false);
-}
+  copy.bflyData = nullptr;
+  copy.Draw(false);
 
-TEST_F(Body, WingStrokesLiftTheButterfly) {
-  SetSceneFrustum(1920, 1080);
-  BFLYDATA* data = Load();
-  ASSERT_TRUE(data);
   ONEBFLY b = Launched(data);
   b.target = {0, 0, 30};
   // A new butterfly's first stroke: it sinks, so it pauses a quarter as long
@@ -421,10 +386,6 @@ TEST_F(Body, WingStrokesLiftTheButterfly) {
   EXPECT_EQ(b.wingTarget.z, 140.0f);
   EXPECT_FLOAT_EQ(b.lift, -100.0f + 600.0f * kDt);
   EXPECT_FLOAT_EQ(b.wingAngles.z, 140.0f * b.wingSpeed * kDt);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(b.joints[1].animMatrix.m[i], b.wingMatrix.m[i]);
-    EXPECT_EQ(b.joints[2].animMatrix.m[i], TransposeMatrix(b.wingMatrix).m[i]);
-  }
   // Raised wings: both tips are above the body, which has not moved, and
   // mirror each other.
   for (int i = 0; i < 10; ++i) b.Move(nullptr, 0, 0.75f, kDt);
@@ -454,15 +415,11 @@ TEST_F(Body, WingStrokesLiftTheButterfly) {
   while (b.wingTarget.z == 0.0f && frames++ < 300) b.Move(nullptr, 0, 0.75f, kDt);
   EXPECT_EQ(b.wingTarget.z, 140.0f);
   EXPECT_LT(b.wingAngles.z, 10.0f + 140.0f * 15.0f * kDt);
-}
 
-TEST_F(Body, WithoutWingJointsTheWingsNeverMove) {
-  SetSceneFrustum(1920, 1080);
-  ONEBFLY b = Launched(Load(false));
-  for (int i = 0; i < 300; ++i) b.Move(nullptr, 0, 0.75f, kDt);
-  EXPECT_TRUE(CompareVectors(b.wingAngles, {0, 0, 0}));
-  for (const BASICJOINT& j : b.joints)
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(j.animMatrix.m[i], MATRIX{}.m[i]);
+  // A type without wing joints: the wings never move.
+  ONEBFLY still = Launched(Load(false));
+  for (int i = 0; i < 300; ++i) still.Move(nullptr, 0, 0.75f, kDt);
+  EXPECT_TRUE(CompareVectors(still.wingAngles, {0, 0, 0}));
 }
 
 using Edges = GLTest;
