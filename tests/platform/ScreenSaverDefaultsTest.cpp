@@ -216,30 +216,21 @@ TEST_F(StoreTest, RemovesOnlyStaleTemporaryFiles) {
   EXPECT_TRUE(fs::exists(other));
 }
 
-namespace {
-
-// The two sets of settings the crash test alternates between. Both keys
-// differ between them, so a file mixing the two is detected, and the long
-// text makes a save span several pages.
-void ApplyCrashSettings(ScreenSaverDefaults& store, char set) {
-  store.setInteger(set == 'A' ? 1111 : -2222, "Counter");
-  store.setObject(std::string(20000, set).c_str(), "Text");
-}
-
-bool HoldsCrashSettings(const ScreenSaverDefaults& store, char set) {
-  return store.integerForKey("Counter") == (set == 'A' ? 1111 : -2222) &&
-         store.stringForKey("Text") == std::string(20000, set);
-}
-
-}  // namespace
-
 // A writer killed at any moment leaves the old or the new settings, whole.
+// Both keys differ between the two sets, so a mixture shows, and the long
+// text makes a save span several pages.
 TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
-  {
-    ScreenSaverDefaults store("qvTest");
-    ApplyCrashSettings(store, 'A');
-    ASSERT_TRUE(store.synchronize());
-  }
+  const auto apply = [](ScreenSaverDefaults& store, char set) {
+    store.setInteger(set, "Counter");
+    store.setObject(std::string(20000, set).c_str(), "Text");
+    return store.synchronize();
+  };
+  const auto holds = [](const ScreenSaverDefaults& store, char set) {
+    return store.integerForKey("Counter") == set &&
+           store.stringForKey("Text") == std::string(20000, set);
+  };
+  ScreenSaverDefaults first("qvTest");
+  ASSERT_TRUE(apply(first, 'A'));
   std::mt19937 random(20240611);
   std::uniform_int_distribution<int> delayMicroseconds(0, 6000);
   int sawA = 0, sawB = 0;
@@ -253,8 +244,7 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
       // the first save, so that every kill lands inside the save loop.
       ScreenSaverDefaults store("qvTest");
       for (unsigned long i = 0;; ++i) {
-        ApplyCrashSettings(store, i % 2 ? 'B' : 'A');
-        if (!store.synchronize()) _exit(1);
+        if (!apply(store, i % 2 ? 'B' : 'A')) _exit(1);
         if (i == 0 && write(ready[1], "+", 1) != 1) _exit(1);
       }
     }
@@ -271,7 +261,7 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
 
     ScreenSaverDefaults store("qvTest");
     ASSERT_TRUE(store.damagedCopy().empty()) << "kill " << kill << " left a damaged store";
-    const bool isA = HoldsCrashSettings(store, 'A'), isB = HoldsCrashSettings(store, 'B');
+    const bool isA = holds(store, 'A'), isB = holds(store, 'B');
     ASSERT_TRUE(isA || isB) << "kill " << kill << " left a mixture";
     sawA += isA;
     sawB += isB;
