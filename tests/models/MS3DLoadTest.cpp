@@ -12,7 +12,6 @@
 #include "models/MS3D.h"
 #include "tests/models/ModelTestSupport.h"
 #include "tests/support/ReadFile.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -134,12 +133,6 @@ TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
     expectKept(bytes.substr(0, length), false);
   }
   EXPECT_FALSE(MS3D().LoadFromFStream(nullptr));
-  // By path: a missing file is reported; a present one reads as from a stream.
-  TempDir dir;
-  MS3D model;
-  EXPECT_FALSE(model.Load(dir.File("missing.ms3d").c_str()));
-  EXPECT_EQ(LastReport(), "Coun't open the damn MS3D file!");
-  EXPECT_TRUE(model.Load(dir.Write("arm.ms3d", bytes).c_str()) && model.numJoints == 2);
 }
 
 TEST(MS3DLoad, ParentsAreMatchedByTheirFirst32Bytes) {
