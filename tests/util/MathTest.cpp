@@ -99,16 +99,11 @@ TEST(Math, MatricesApplyTheRightOperandFirstAndSumInDouble) {
 // The flight model's matrices and the animation's quaternions turn X and Z the
 // opposite way; both conventions are relied on.
 TEST(Math, EulerConventionsOfMatrixAndQuaternionDiffer) {
-  auto byMatrix = [](VECTOR3D angles, VECTOR3D p) {
-    return MatrixPointMultiply(MatrixFromAngle(angles), p);
-  };
-  auto byQuat = [](VECTOR3D angles, VECTOR3D p) {
-    return MatrixPointMultiply(QuatToRotationMatrix(RotationToQuat(angles)), p);
-  };
-  ExpectVectorNear(byMatrix({0, 0, 90}, {1, 0, 0}), {0, -1, 0});
-  ExpectVectorNear(byQuat({0, 0, 90}, {1, 0, 0}), {0, 1, 0});
-  ExpectVectorNear(byMatrix({90, 0, 0}, {0, 1, 0}), {0, 0, -1});
-  ExpectVectorNear(byQuat({90, 0, 0}, {0, 1, 0}), {0, 0, 1});
+  auto quatTurn = [](VECTOR3D a) { return QuatToRotationMatrix(RotationToQuat(a)); };
+  ExpectVectorNear(MatrixPointMultiply(MatrixFromAngle({0, 0, 90}), {1, 0, 0}), {0, -1, 0});
+  ExpectVectorNear(MatrixPointMultiply(quatTurn({0, 0, 90}), {1, 0, 0}), {0, 1, 0});
+  ExpectVectorNear(MatrixPointMultiply(MatrixFromAngle({90, 0, 0}), {0, 1, 0}), {0, 0, -1});
+  ExpectVectorNear(MatrixPointMultiply(quatTurn({90, 0, 0}), {0, 1, 0}), {0, 0, 1});
 
   // MatrixFromAngle(x, y, z) = Rz(-z) Ry(y) Rx(-x); RotationToQuat(x, y, z) =
   // Rz(z) Ry(y) Rx(x).
@@ -116,7 +111,6 @@ TEST(Math, EulerConventionsOfMatrixAndQuaternionDiffer) {
   auto inTurns = [](MATRIX (*turn)(VECTOR3D), VECTOR3D a) {
     return MultiplyMatrix(turn({0, 0, a.z}), MultiplyMatrix(turn({0, a.y, 0}), turn({a.x, 0, 0})));
   };
-  auto quatTurn = [](VECTOR3D a) { return QuatToRotationMatrix(RotationToQuat(a)); };
   ExpectMatrixNear(MatrixFromAngle(a), inTurns(MatrixFromAngle, a));
   ExpectMatrixNear(quatTurn(a), inTurns(quatTurn, a));
 
