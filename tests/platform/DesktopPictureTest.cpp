@@ -49,20 +49,10 @@ class DesktopPictureTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(DesktopPicturePath, FromUri) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"file:///home/u/My%20Sky%23.jpg", "/home/u/My Sky#.jpg"},
-      {"/usr/share/backgrounds/a b.png", "/usr/share/backgrounds/a b.png"},
-      {"sky.jpg", ""},
-      {"file://%ZZ", ""},
-  };
-  for (const auto& [uri, path] : rows) EXPECT_EQ(DesktopPicture::PathFromUri(uri), path) << uri;
-}
-
 TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
+  const std::string uri = "[org/gnome/desktop/background]\npicture-uri=";
   const std::string gnome =
-      "[org/gnome/desktop/background]\npicture-uri='file:///pics/Light%20Sky.jpg'\n"
-      "picture-uri-dark='file:///pics/dark.png'\n";
+      uri + "'file:///pics/Light%20Sky%23.jpg'\npicture-uri-dark='file:///pics/dark.png'\n";
   const std::string dark = "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n";
   const std::string mate = "[org/mate/desktop/background]\npicture-filename='/pics/mate.jpg'\n";
   const struct {
@@ -71,18 +61,21 @@ TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
     const char* desktop;
     const char* picture;
   } rows[] = {
-      {gnome, 0, nullptr, "/pics/Light Sky.jpg"},
-      {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky.jpg"},
+      {gnome, 0, nullptr, "/pics/Light Sky#.jpg"},
+      {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky#.jpg"},
       {gnome + dark, 0, "GNOME", "/pics/dark.png"},
-      {"[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n" + dark, 0, "GNOME",
-       "/pics/only.png"},
+      {uri + "'file:///pics/only.png'\n" + dark, 0, "GNOME", "/pics/only.png"},
       // MATE running with GNOME's schemas installed too: MATE's choice.
       {gnome + mate, 0, "MATE", "/pics/mate.jpg"},
       // Cinnamon's schema is missing here: skipped without harm.
-      {gnome + mate, 0, "X-Cinnamon", "/pics/Light Sky.jpg"},
+      {gnome + mate, 0, "X-Cinnamon", "/pics/Light Sky#.jpg"},
       // GNOME's picture unset: the next desktop that has one.
       {mate, 0, nullptr, "/pics/mate.jpg"},
-      {"[org/gnome/desktop/background]\npicture-uri='https://x/y.jpg'\n", 0, nullptr, ""},
+      // A plain path is taken; no other URI than file://, nor a bad escape.
+      {uri + "'/pics/a b.png'\n", 0, nullptr, "/pics/a b.png"},
+      {uri + "'https://x/y.jpg'\n", 0, nullptr, ""},
+      {uri + "'sky.jpg'\n", 0, nullptr, ""},
+      {uri + "'file://%ZZ'\n", 0, nullptr, ""},
   };
   for (const auto& row : rows)
     EXPECT_EQ(With(row.settings).PathForScreen(row.screen, row.desktop), row.picture)

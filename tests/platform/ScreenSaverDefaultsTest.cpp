@@ -234,10 +234,9 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
       // Saves the two sets alternately until killed; tells the test after
       // the first save, so that every kill lands inside the save loop.
       ScreenSaverDefaults store("qvTest");
-      for (unsigned long i = 0;; ++i) {
-        if (!apply(store, i % 2 ? 'B' : 'A')) _exit(1);
-        if (i == 0 && write(ready[1], "+", 1) != 1) _exit(1);
-      }
+      for (unsigned long i = 0; apply(store, i % 2 ? 'B' : 'A'); ++i)
+        if (i == 0 && write(ready[1], "+", 1) != 1) break;
+      _exit(1);
     }
     close(ready[1]);
     char byte = 0;
@@ -247,8 +246,7 @@ TEST_F(StoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
     ::kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    ASSERT_TRUE(saved) << "the writer never saved (exit status " << status << ")";
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: status " << status;
+    ASSERT_TRUE(saved && WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
 
     ScreenSaverDefaults store("qvTest");
     ASSERT_TRUE(store.damagedCopy().empty()) << "kill " << kill << " left a damaged store";
