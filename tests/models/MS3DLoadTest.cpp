@@ -63,10 +63,8 @@ TEST(MS3DLoad, ReadsEveryFieldStopsAfterTheLastJointAndScales) {
     };
     for (size_t i = 0; i < std::size(fields); ++i)
       EXPECT_EQ(fields[i].first, fields[i].second) << i;
-    EXPECT_STREQ(g.name, "arm");
-    EXPECT_STREQ(mat.name, "skin");
-    EXPECT_STREQ(mat.texture, "wing.tga");
-    EXPECT_STREQ(elbow.parentName, "shoulder");
+    EXPECT_EQ((std::vector<std::string>{g.name, mat.name, mat.texture, elbow.parentName}),
+              (std::vector<std::string>{"arm", "skin", "wing.tga", "shoulder"}));
 
     // Scaling changes lengths only: not key times, not rotations.
     m.Scale(2.0f);

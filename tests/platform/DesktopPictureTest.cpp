@@ -105,18 +105,15 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   EXPECT_EQ(p.PathForScreen(1, "KDE"), home_.path() + "/Next/contents/images/5120x2880.png");
 
   // Xfce: xfconf's backdrop of the monitor, by output name or by order.
+  const auto monitor = [](std::string name, std::string picture) {
+    return "<property name=\"monitor" + name + "\"><property name=\"workspace0\">" +
+           "<property name=\"last-image\" type=\"string\" value=\"" + picture +
+           "\"/></property></property>";
+  };
   home_.Write(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
-      R"(<channel name="xfce4-desktop" version="1.0"><property name="backdrop" type="empty">
-  <property name="screen0" type="empty">
-    <property name="monitorHDMI-1" type="empty"><property name="workspace0" type="empty">
-      <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
-    </property></property>
-    <property name="monitorDP-2" type="empty"><property name="workspace0" type="empty">
-      <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
-    </property></property>
-  </property>
-</property></channel>
-)");
+              "<channel name=\"xfce4-desktop\"><property name=\"backdrop\">"
+              "<property name=\"screen0\">" + monitor("HDMI-1", "/pics/xfce-hdmi.png") +
+                  monitor("DP-2", "/pics/xfce-dp.png") + "</property></property></channel>");
   EXPECT_EQ(p.PathForScreen(0, "XFCE", "DP-2"), "/pics/xfce-dp.png");
   EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
   EXPECT_EQ(p.PathForScreen(1, "XFCE"), "/pics/xfce-dp.png");

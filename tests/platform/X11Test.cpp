@@ -181,8 +181,7 @@ TEST_F(X11Test, AForeignWindowIsLeftAloneAndItsLossEndsTheLoopQuietly) {
   std::string error;
   auto window = X11Window::Adopt(display_, foreign, &error);
   ASSERT_NE(window, nullptr) << error;
-  EXPECT_EQ(window->width(), 160);
-  EXPECT_EQ(window->height(), 120);
+  EXPECT_EQ(std::pair(window->width(), window->height()), std::pair(160, 120));
   EXPECT_EQ(window->format().visualInfo.visualid,
             XVisualIDFromVisual(DefaultVisual(other_, DefaultScreen(other_))))
       << "the context must use the window's own visual";

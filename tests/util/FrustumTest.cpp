@@ -29,9 +29,8 @@ TEST_F(Frustum, OrthographicCubeAndTheScenesView) {
                 {0, 0, -1, 1}}, 0);
   EXPECT_TRUE(PointInFrustum({0.999f, -0.999f, 0.999f}));
   // A point on a plane is outside, and so is a sphere only touching one.
-  EXPECT_FALSE(PointInFrustum({1, 0, 0}));
-  EXPECT_FALSE(PointInFrustum({0, -1, 0}));
-  EXPECT_FALSE(PointInFrustum({0, 0, 1}));
+  for (VECTOR3D onPlane : {VECTOR3D{1, 0, 0}, {0, -1, 0}, {0, 0, 1}})
+    EXPECT_FALSE(PointInFrustum(onPlane));
   EXPECT_TRUE(SphereInFrustum({1.2f, 0, 0}, 0.5f));
   EXPECT_FALSE(SphereInFrustum({1.5f, 0, 0}, 0.5f));
   EXPECT_TRUE(SphereInFrustum({0, 0, -1.4f}, 0.5f));
