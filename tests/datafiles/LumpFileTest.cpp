@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -18,9 +19,15 @@ namespace {
 const std::vector<LumpSpec> kLumps = {
     {"model bytes", 0, 0, {}, {}}, {"first image", 1, 1, {}, {}}, {"second", 1, -7, {}, {}}};
 
-// `bytes` with the byte at `at` replaced.
-std::string Spoiled(std::string bytes, size_t at, char with) {
-  bytes[at] = with;
+std::string U32(uint32_t v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
+}
+
+// `bytes` with each (offset, replacement) edit made in place.
+std::string Spoiled(std::string bytes,
+                    std::initializer_list<std::pair<size_t, std::string>> edits) {
+  for (const auto& [at, with] : edits) bytes.replace(at, with.size(), with);
   return bytes;
 }
 
@@ -93,20 +100,21 @@ TEST(LumpFiles, ReadHeaderDirectoryAndLumpsOfBothKinds) {
   ASSERT_TRUE(file.Open(dir.Write("p.bfly", MakeBflyFile(BflyHeaderSpec{}, lumps)).c_str()));
   ASSERT_TRUE(file.SeekLump(0));
   EXPECT_EQ(file.stream.get(), EOF);
-  EXPECT_EQ(Contents(file, 0), "<refused>");
-  EXPECT_EQ(Contents(file, 1), "<refused>");
-  EXPECT_EQ(Contents(file, 2), "");
+  EXPECT_EQ((std::vector<std::string>{Contents(file, 0), Contents(file, 1), Contents(file, 2)}),
+            (std::vector<std::string>{"<refused>", "<refused>", ""}));
 }
 
 TEST(LumpFiles, RefuseUnsoundFiles) {
   TempDir dir;
   const std::string type = MakeBflyFile(BflyHeaderSpec{}, kLumps), res = MakeResFile(kLumps);
-  const auto typeWith = [](LumpFileOverrides o) {
-    return MakeBflyFile(BflyHeaderSpec{}, kLumps, o);
+  const auto extra = [](size_t bytes) {  // one entry more, `bytes` of room after the directory
+    LumpFileOverrides o;
+    o.lumpCount = 4;
+    o.trailer = std::string(bytes, '\0');
+    return MakeResFile(kLumps, o);
   };
-  const auto resWith = [](LumpFileOverrides o) { return MakeResFile(kLumps, o); };
-  const auto size = [](const std::string& bytes) { return static_cast<uint32_t>(bytes.size()); };
-  const auto zeros = [](size_t n) { return std::string(n, '\0'); };
+  // Type files: count at 52, length check at 56, directory offset at 60.
+  // Resource files: count at 12, length check at 16.
   const struct {
     const char* what;
     bool typeFile;
@@ -116,28 +124,28 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
       {"sound type", true, type, true},
       {"no lumps", true, MakeBflyFile(BflyHeaderSpec{}, {}), true},
       {"shorter than the header", true, type.substr(0, 67), false},
-      {"wrong magic", true, Spoiled(type, 43, 'Z'), false},
-      {"length not complemented", true, typeWith({.lengthCheck = size(type)}), false},
+      {"wrong magic", true, Spoiled(type, {{43, "Z"}}), false},
+      {"length not complemented", true, Spoiled(type, {{56, U32(type.size())}}), false},
       {"extended", true, type + "x", false},
       {"version 0.255", true, TypeFile(0, 255), true},
       {"version 1.1", true, TypeFile(1, 1), false},
       {"version 2.0", true, TypeFile(2, 0), false},
       {"flags 0xfffffffe", true, TypeFile(1, 0, 0xfffffffeu), true},
       {"flags 1", true, TypeFile(1, 0, 1), false},
-      {"four billion entries (64 GB)", true, typeWith({.lumpCount = 0xffffffffu}), false},
-      {"one entry more than stored", true, typeWith({.lumpCount = 4}), false},
-      {"fewer entries than stored", true, typeWith({.lumpCount = 2}), true},
+      {"four billion entries (64 GB)", true, Spoiled(type, {{52, U32(0xffffffffu)}}), false},
+      {"one entry more than stored", true, Spoiled(type, {{52, U32(4)}}), false},
+      {"fewer entries than stored", true, Spoiled(type, {{52, U32(2)}}), true},
       {"empty directory past the end", true,
-       typeWith({.lumpCount = 0, .directoryOffset = 0xfffffff0u}), false},
+       Spoiled(type, {{52, U32(0)}, {60, U32(0xfffffff0u)}}), false},
       {"sound resources", false, res, true},
       {"no resources", false, MakeResFile({}), true},
       {"shorter than its header", false, res.substr(0, 23), false},
-      {"wrong resource magic", false, Spoiled(res, 0, 'B'), false},
-      {"resource length not complemented", false, resWith({.lengthCheck = size(res)}), false},
-      {"one resource more than stored", false, resWith({.lumpCount = 4}), false},
+      {"wrong resource magic", false, Spoiled(res, {{0, "B"}}), false},
+      {"resource length not complemented", false, Spoiled(res, {{16, U32(res.size())}}), false},
+      {"one resource more than stored", false, Spoiled(res, {{12, U32(4)}}), false},
       // Room for the 16 bytes a type file's entry would take, not for 28.
-      {"room for a short entry", false, resWith({.lumpCount = 4, .trailer = zeros(16)}), false},
-      {"room for an entry", false, resWith({.lumpCount = 4, .trailer = zeros(28)}), true},
+      {"room for a short entry", false, extra(16), false},
+      {"room for an entry", false, extra(28), true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -168,15 +168,12 @@ TEST(OneModel, SetupWeldsCornersCountsGroupsAndRefusesWhatDoesNotFit) {
   // Groups index the shared buffer by a running count; materials take the
   // type's texture.
   MS3DWriter w = ArmModel();
-  w.materials[0].mode = -1;
   w.groups.insert(w.groups.begin() + 1, MS3DWriter::Group{"empty", {}, -1, 0});
   Prepared p(w);
   ASSERT_TRUE(inst.Setup(&p.animTemplate, &p.model, &texture));
   ASSERT_EQ(inst.numGroups, 3);
   EXPECT_EQ(inst.groups[2].firstIndex, 6u) << "the running count, past the empty group";
-  EXPECT_EQ(inst.groups[2].materialIndex, -1);
   EXPECT_EQ(inst.materials[0].texId, texture);
-  EXPECT_EQ(inst.materials[0].mode, -1);
 
   // Triangles of all groups together: 65535 fit, 65536 do not. Welded
   // entries: 65535 fit; one more has no 16-bit index.

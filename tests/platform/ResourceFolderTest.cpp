@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 
@@ -24,13 +24,8 @@ TEST(ResourceFolder, FoundBesideTheExecutableAndHowToFillIt) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.executable);
     TempDir dir;
-    for (const std::string& made : row.made) {
-      if (made.back() == '/') {
-        std::filesystem::create_directories(dir.File(made));
-      } else {
-        dir.Write(made, "");
-      }
-    }
+    for (const std::string& made : row.made)  // a folder holding a file, or the file
+      dir.Write(made.back() == '/' ? made + "file" : made, "");
     EXPECT_EQ(ResourceFolder::PathFor(dir.File(row.executable)), dir.File(row.found));
   }
   TempDir dir;

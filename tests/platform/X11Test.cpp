@@ -4,9 +4,7 @@
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
 // (separate block: keep the order)
-#include <GL/gl.h>
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
 
 #include <functional>
 #include <string>
