@@ -10,6 +10,7 @@
 
 #include "tests/support/GLTest.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/util/TexturePixels.h"
 
 namespace {
 
@@ -84,12 +85,7 @@ TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
     ASSERT_TRUE(CaptureDesktopTexture(desktop, {}, c.detail, &name));
     std::vector<uint8_t> want;
     ASSERT_TRUE(ScaleForTexture(desktop.image, c.texW, c.texH, &want));
-    std::vector<uint8_t> back(want.size());
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, back.data());
-    EXPECT_EQ(back, want) << c.w << " x " << c.h;
+    EXPECT_EQ(TexturePixels(name), want) << c.w << " x " << c.h;
     glDeleteTextures(1, &name);
   }
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
 }

@@ -147,8 +147,6 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   view.startAnimation();
   EXPECT_EQ(loop.Run(), RunLoop::Exit::Quit);
   EXPECT_EQ(seen, (std::vector<std::string>{"resize 300x200", "button 3", "moved"}));
-  EXPECT_EQ(view.frame().width, 300);
-  EXPECT_EQ(view.bounds().height, 200);
 
   // The window manager's close request ends the loop, or does what the hook
   // says.
