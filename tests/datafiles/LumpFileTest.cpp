@@ -100,9 +100,8 @@ TEST(LumpFiles, ReadHeaderDirectoryAndLumpsOfBothKinds) {
   ASSERT_TRUE(file.Open(dir.Write("p.bfly", MakeBflyFile(BflyHeaderSpec{}, lumps)).c_str()));
   ASSERT_TRUE(file.SeekLump(0));
   EXPECT_EQ(file.stream.get(), EOF);
-  EXPECT_EQ(Contents(file, 0), "<refused>");
-  EXPECT_EQ(Contents(file, 1), "<refused>");
-  EXPECT_EQ(Contents(file, 2), "");
+  EXPECT_EQ((std::vector<std::string>{Contents(file, 0), Contents(file, 1), Contents(file, 2)}),
+            (std::vector<std::string>{"<refused>", "<refused>", ""}));
 }
 
 TEST(LumpFiles, RefuseUnsoundFiles) {
@@ -112,7 +111,7 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
     LumpFileOverrides o;
     o.lumpCount = 4;
     o.trailer = std::string(bytes, '\0');
-    return o;
+    return MakeResFile(kLumps, o);
   };
   // Type files: count at 52, length check at 56, directory offset at 60.
   // Resource files: count at 12, length check at 16.
@@ -145,8 +144,8 @@ TEST(LumpFiles, RefuseUnsoundFiles) {
       {"resource length not complemented", false, Spoiled(res, {{16, U32(res.size())}}), false},
       {"one resource more than stored", false, Spoiled(res, {{12, U32(4)}}), false},
       // Room for the 16 bytes a type file's entry would take, not for 28.
-      {"room for a short entry", false, MakeResFile(kLumps, extra(16)), false},
-      {"room for an entry", false, MakeResFile(kLumps, extra(28)), true},
+      {"room for a short entry", false, extra(16), false},
+      {"room for an entry", false, extra(28), true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -12,7 +12,6 @@
 #include "models/MS3D.h"
 #include "tests/models/ModelTestSupport.h"
 #include "tests/support/ReadFile.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -33,50 +32,45 @@ TEST(MS3DLoad, ReadsEveryFieldStopsAfterTheLastJointAndScales) {
   skin.alphamap = std::string(128, 'a');  // fills the field, no terminator
   w.joints[1].flags = 8;
   w.trailer = "extension sections";
-  for (int version : {3, 4}) {
-    SCOPED_TRACE(version);
-    w.version = version;
-    const std::string bytes = w.Bytes();
-    MemoryStream in(bytes.data(), bytes.size());
-    MS3D m;
-    ASSERT_TRUE(m.LoadFromFStream(&in));
-    EXPECT_EQ(static_cast<size_t>(in.tellg()), bytes.size() - w.trailer.size());
+  w.version = 3;  // the oldest version read; the writer's own is 4
+  const std::string bytes = w.Bytes();
+  MemoryStream in(bytes.data(), bytes.size());
+  MS3D m;
+  ASSERT_TRUE(m.LoadFromFStream(&in));
+  EXPECT_EQ(static_cast<size_t>(in.tellg()), bytes.size() - w.trailer.size());
 
-    ASSERT_TRUE(m.numVertices == 7 && m.numTriangles == 3 && m.numGroups == 2 &&
-                m.numMaterials == 1 && m.numJoints == 2);
-    const MS3D_TRIANGLE& t = m.triangles[1];
-    const MS3D_GROUP& g = m.groups[0];
-    const MS3D_MATERIAL& mat = m.materials[0];
-    const MS3D_JOINT& elbow = m.joints[1];
-    const std::pair<double, double> fields[] = {  // as read, as written
-        {m.vertices[2].boneId, 1}, {m.vertices[4].boneId, -1}, {m.vertices[3].vertex[2], 1},
-        {t.vertexIndices[0], 1}, {t.vertexIndices[1], 3}, {t.vertexIndices[2], 2}, {t.s[1], 1},
-        {t.t[0], 0.25}, {t.t[1], 0.5}, {t.vertexNormals[2][2], t.vertexNormals[0][2]},
-        {m.triangles[2].groupIndex, 1}, {g.numTriangles, 2}, {g.triangleIndices[1], 1},
-        {m.groups[1].materialIndex, -1}, {mat.ambient[3], 0.4f}, {mat.diffuse[0], 0.8f},
-        {mat.transparency, 0.75}, {mat.mode, -128}, {std::strlen(mat.alphamap), 128},
-        {m.animationFPS, 30}, {m.totalFrames, 30}, {m.totalTime, 1000}, {elbow.flags, 8},
-        {elbow.position[0], 2}, {elbow.numKeyFramesRot, 2}, {elbow.numKeyFramesTrans, 0},
-        {elbow.keyFramesRot[0].time, 0.5},  // seconds, as read
-        {elbow.keyFramesRot[1].parameter[0], static_cast<float>(kPi / 2)},
-        {m.joints[0].numKeyFramesTrans, 2}, {m.joints[0].keyFramesTrans[1].parameter[1], 2},
-        {m.joints[0].rotation[2], static_cast<float>(kPi / 2)},  // still radians
-    };
-    for (size_t i = 0; i < std::size(fields); ++i)
-      EXPECT_EQ(fields[i].first, fields[i].second) << i;
-    EXPECT_STREQ(g.name, "arm");
-    EXPECT_STREQ(mat.name, "skin");
-    EXPECT_STREQ(mat.texture, "wing.tga");
-    EXPECT_STREQ(elbow.parentName, "shoulder");
+  ASSERT_TRUE(m.numVertices == 7 && m.numTriangles == 3 && m.numGroups == 2 &&
+              m.numMaterials == 1 && m.numJoints == 2);
+  const MS3D_TRIANGLE& t = m.triangles[1];
+  const MS3D_GROUP& g = m.groups[0];
+  const MS3D_MATERIAL& mat = m.materials[0];
+  const MS3D_JOINT& elbow = m.joints[1];
+  const std::pair<double, double> fields[] = {  // as read, as written
+      {m.vertices[2].boneId, 1}, {m.vertices[4].boneId, -1}, {m.vertices[3].vertex[2], 1},
+      {t.vertexIndices[0], 1}, {t.vertexIndices[1], 3}, {t.vertexIndices[2], 2}, {t.s[1], 1},
+      {t.t[0], 0.25}, {t.t[1], 0.5}, {t.vertexNormals[2][2], t.vertexNormals[0][2]},
+      {m.triangles[2].groupIndex, 1}, {g.numTriangles, 2}, {g.triangleIndices[1], 1},
+      {m.groups[1].materialIndex, -1}, {mat.ambient[3], 0.4f}, {mat.diffuse[0], 0.8f},
+      {mat.transparency, 0.75}, {mat.mode, -128}, {std::strlen(mat.alphamap), 128},
+      {m.animationFPS, 30}, {m.totalFrames, 30}, {m.totalTime, 1000}, {elbow.flags, 8},
+      {elbow.position[0], 2}, {elbow.numKeyFramesRot, 2}, {elbow.numKeyFramesTrans, 0},
+      {elbow.keyFramesRot[0].time, 0.5},  // seconds, as read
+      {elbow.keyFramesRot[1].parameter[0], static_cast<float>(kPi / 2)},
+      {m.joints[0].numKeyFramesTrans, 2}, {m.joints[0].keyFramesTrans[1].parameter[1], 2},
+      {m.joints[0].rotation[2], static_cast<float>(kPi / 2)},  // still radians
+  };
+  for (size_t i = 0; i < std::size(fields); ++i)
+    EXPECT_EQ(fields[i].first, fields[i].second) << i;
+  EXPECT_EQ((std::vector<std::string>{g.name, mat.name, mat.texture, elbow.parentName}),
+            (std::vector<std::string>{"arm", "skin", "wing.tga", "shoulder"}));
 
-    // Scaling changes lengths only: not key times, not rotations.
-    m.Scale(2.0f);
-    EXPECT_TRUE(Near(V(m.vertices[3].vertex), {4, 4, 2}, 0));
-    EXPECT_TRUE(Near(V(elbow.position), {4, 0, 0}, 0));
-    EXPECT_EQ(m.joints[0].keyFramesTrans[1].parameter[1], 4.0f);
-    EXPECT_EQ(m.joints[0].keyFramesTrans[1].time, 1.0f);
-    EXPECT_EQ(elbow.keyFramesRot[1].parameter[0], static_cast<float>(kPi / 2));
-  }
+  // Scaling changes lengths only: not key times, not rotations.
+  m.Scale(2.0f);
+  EXPECT_TRUE(Near(V(m.vertices[3].vertex), {4, 4, 2}, 0));
+  EXPECT_TRUE(Near(V(elbow.position), {4, 0, 0}, 0));
+  EXPECT_EQ(m.joints[0].keyFramesTrans[1].parameter[1], 4.0f);
+  EXPECT_EQ(m.joints[0].keyFramesTrans[1].time, 1.0f);
+  EXPECT_EQ(elbow.keyFramesRot[1].parameter[0], static_cast<float>(kPi / 2));
 }
 
 TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
@@ -134,12 +128,6 @@ TEST(MS3DLoad, RefusesHostileFilesAndKeepsTheModelItHad) {
     expectKept(bytes.substr(0, length), false);
   }
   EXPECT_FALSE(MS3D().LoadFromFStream(nullptr));
-  // By path: a missing file is reported; a present one reads as from a stream.
-  TempDir dir;
-  MS3D model;
-  EXPECT_FALSE(model.Load(dir.File("missing.ms3d").c_str()));
-  EXPECT_EQ(LastReport(), "Coun't open the damn MS3D file!");
-  EXPECT_TRUE(model.Load(dir.Write("arm.ms3d", bytes).c_str()) && model.numJoints == 2);
 }
 
 TEST(MS3DLoad, ParentsAreMatchedByTheirFirst32Bytes) {

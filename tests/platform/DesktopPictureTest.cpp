@@ -49,21 +49,10 @@ class DesktopPictureTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(DesktopPicturePath, FromUri) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"file:///home/u/My%20Sky%23.jpg", "/home/u/My Sky#.jpg"},
-      {"/usr/share/backgrounds/a b.png", "/usr/share/backgrounds/a b.png"},
-      {"https://example.com/sky.jpg", ""},
-      {"sky.jpg", ""},
-      {"file://%ZZ", ""},
-  };
-  for (const auto& [uri, path] : rows) EXPECT_EQ(DesktopPicture::PathFromUri(uri), path) << uri;
-}
-
 TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
+  const std::string uri = "[org/gnome/desktop/background]\npicture-uri=";
   const std::string gnome =
-      "[org/gnome/desktop/background]\npicture-uri='file:///pics/Light%20Sky.jpg'\n"
-      "picture-uri-dark='file:///pics/dark.png'\n";
+      uri + "'file:///pics/Light%20Sky%23.jpg'\npicture-uri-dark='file:///pics/dark.png'\n";
   const std::string dark = "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n";
   const std::string mate = "[org/mate/desktop/background]\npicture-filename='/pics/mate.jpg'\n";
   const struct {
@@ -72,18 +61,21 @@ TEST_F(DesktopPictureTest, ReadsTheRunningDesktopsSetting) {
     const char* desktop;
     const char* picture;
   } rows[] = {
-      {gnome, 0, nullptr, "/pics/Light Sky.jpg"},
-      {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky.jpg"},
+      {gnome, 0, nullptr, "/pics/Light Sky#.jpg"},
+      {gnome, 1, "ubuntu:GNOME", "/pics/Light Sky#.jpg"},
       {gnome + dark, 0, "GNOME", "/pics/dark.png"},
-      {"[org/gnome/desktop/background]\npicture-uri='file:///pics/only.png'\n" + dark, 0, "GNOME",
-       "/pics/only.png"},
+      {uri + "'file:///pics/only.png'\n" + dark, 0, "GNOME", "/pics/only.png"},
       // MATE running with GNOME's schemas installed too: MATE's choice.
       {gnome + mate, 0, "MATE", "/pics/mate.jpg"},
       // Cinnamon's schema is missing here: skipped without harm.
-      {gnome + mate, 0, "X-Cinnamon", "/pics/Light Sky.jpg"},
+      {gnome + mate, 0, "X-Cinnamon", "/pics/Light Sky#.jpg"},
       // GNOME's picture unset: the next desktop that has one.
       {mate, 0, nullptr, "/pics/mate.jpg"},
-      {"[org/gnome/desktop/background]\npicture-uri='https://x/y.jpg'\n", 0, nullptr, ""},
+      // A plain path is taken; no other URI than file://, nor a bad escape.
+      {uri + "'/pics/a b.png'\n", 0, nullptr, "/pics/a b.png"},
+      {uri + "'https://x/y.jpg'\n", 0, nullptr, ""},
+      {uri + "'sky.jpg'\n", 0, nullptr, ""},
+      {uri + "'file://%ZZ'\n", 0, nullptr, ""},
   };
   for (const auto& row : rows)
     EXPECT_EQ(With(row.settings).PathForScreen(row.screen, row.desktop), row.picture)
@@ -113,20 +105,15 @@ TEST_F(DesktopPictureTest, ReadsEachDesktopsFilesInTheHome) {
   EXPECT_EQ(p.PathForScreen(1, "KDE"), home_.path() + "/Next/contents/images/5120x2880.png");
 
   // Xfce: xfconf's backdrop of the monitor, by output name or by order.
+  const auto monitor = [](std::string name, std::string picture) {
+    return "<property name=\"monitor" + name + "\"><property name=\"workspace0\">" +
+           "<property name=\"last-image\" type=\"string\" value=\"" + picture +
+           "\"/></property></property>";
+  };
   home_.Write(".config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
-      R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-desktop" version="1.0"><property name="backdrop" type="empty">
-  <property name="screen0" type="empty">
-    <property name="monitorHDMI-1" type="empty"><property name="workspace0" type="empty">
-      <property name="color-style" type="int" value="0"/>
-      <property name="last-image" type="string" value="/pics/xfce-hdmi.png"/>
-    </property></property>
-    <property name="monitorDP-2" type="empty"><property name="workspace0" type="empty">
-      <property name="last-image" type="string" value="/pics/xfce-dp.png"/>
-    </property></property>
-  </property>
-</property></channel>
-)");
+              "<channel name=\"xfce4-desktop\"><property name=\"backdrop\">"
+              "<property name=\"screen0\">" + monitor("HDMI-1", "/pics/xfce-hdmi.png") +
+                  monitor("DP-2", "/pics/xfce-dp.png") + "</property></property></channel>");
   EXPECT_EQ(p.PathForScreen(0, "XFCE", "DP-2"), "/pics/xfce-dp.png");
   EXPECT_EQ(p.PathForScreen(0, "XFCE"), "/pics/xfce-hdmi.png");
   EXPECT_EQ(p.PathForScreen(1, "XFCE"), "/pics/xfce-dp.png");
@@ -171,18 +158,16 @@ TEST(DesktopPictureSlideshow, ShowsItsCurrentPicture) {
 
   // A timed show: an hour of A, a minute's fade to B, an hour of B, a
   // minute's fade back, from a start in local time.
-  const std::string timed = dir.Write("timed.xml", R"(<background>
-  <starttime>
-    <year>2020</year><month>1</month><day>1</day>
-    <hour>0</hour><minute>00</minute><second>00</second>
-  </starttime>
-  <static><duration>3600.0</duration><file>/pics/a.jpg</file></static>
-  <transition type="overlay"><duration>60.0</duration>
-    <from>/pics/a.jpg</from><to>/pics/b.jpg</to></transition>
-  <static><duration>3600.0</duration><file>/pics/b.jpg</file></static>
-  <transition type="overlay"><duration>60.0</duration>
-    <from>/pics/b.jpg</from><to>/pics/a.jpg</to></transition>
-</background>)");
+  const auto shown = [](std::string from, std::string to) {
+    return "<static><duration>3600.0</duration><file>" + from + "</file></static>" +
+           "<transition type=\"overlay\"><duration>60.0</duration><from>" + from + "</from><to>" +
+           to + "</to></transition>";
+  };
+  const std::string timed = dir.Write(
+      "timed.xml", "<background><starttime><year>2020</year><month>1</month><day>1</day>"
+                   "<hour>0</hour><minute>00</minute><second>00</second></starttime>" +
+                       shown("/pics/a.jpg", "/pics/b.jpg") + shown("/pics/b.jpg", "/pics/a.jpg") +
+                       "</background>");
   std::tm start{};
   start.tm_year = 120;
   start.tm_mday = 1;

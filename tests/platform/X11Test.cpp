@@ -4,10 +4,7 @@
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
 // (separate block: keep the order)
-#include <GL/gl.h>
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <functional>
 #include <string>
@@ -43,33 +40,7 @@ class X11Test : public ::testing::Test {
   Display* other_ = nullptr;
 };
 
-// Red top left, green top right, blue bottom left, white bottom right.
-unsigned Quadrant(int x, int y) {
-  const unsigned colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-  return colours[(x >= kWidth / 2) + 2 * (y >= kHeight / 2)];
-}
-
-// Paints a screen-sized drawable in quadrants, or black.
-void Paint(Display* d, Drawable to, bool quadrants) {
-  GC gc = XCreateGC(d, to, 0, nullptr);
-  for (int q = 0; q < 4; ++q) {
-    const int x = q % 2 * kWidth / 2, y = q / 2 * kHeight / 2;
-    XSetForeground(d, gc, quadrants ? Quadrant(x, y) : 0);
-    XFillRectangle(d, to, gc, x, y, kWidth / 2, kHeight / 2);
-  }
-  XFreeGC(d, gc);
-  XSync(d, False);
-}
-
-unsigned PixelAt(Display* d, Drawable drawable, int x, int y) {
-  XImage* image = XGetImage(d, drawable, x, y, 1, 1, AllPlanes, ZPixmap);
-  if (image == nullptr) return 0xDEADBEEF;
-  const unsigned value = static_cast<unsigned>(XGetPixel(image, 0, 0)) & 0xFFFFFF;
-  XDestroyImage(image);
-  return value;
-}
-
-// A view on an X11Window that draws a plain colour each frame.
+// A view on an X11Window that shows a frame each time.
 class TestView : public ScreenSaverView {
  public:
   explicit TestView(std::unique_ptr<X11Window> window)
@@ -78,11 +49,7 @@ class TestView : public ScreenSaverView {
         context(x11->CreateContext()) {}
   void animateOneFrame() override {
     ++frames;
-    if (context && context->MakeCurrent()) {
-      glClearColor(0, 0, 1, 1);
-      glClear(GL_COLOR_BUFFER_BIT);
-      context->FlushBuffer();
-    }
+    if (context && context->MakeCurrent()) context->FlushBuffer();
     if (onFrame) onFrame(frames);
   }
   void setFrameSize(double w, double h) override {
@@ -97,15 +64,15 @@ class TestView : public ScreenSaverView {
   std::function<void(double, double)> onResize;
 };
 
-// Sends a key press (a keysym) or a button press to `w`.
-void Send(Display* d, Window w, int type, unsigned code) {
+// Sends a press of `button` to `w`.
+void Press(Display* d, Window w, unsigned button) {
   XEvent e{};
-  e.type = type;
-  e.xkey.window = w;  // the key and button events share their first fields
-  e.xkey.root = DefaultRootWindow(d);
-  e.xkey.same_screen = True;
-  e.xkey.keycode = type == KeyPress ? XKeysymToKeycode(d, code) : code;
-  XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : ButtonPressMask, &e);
+  e.xbutton.type = ButtonPress;
+  e.xbutton.window = w;
+  e.xbutton.root = DefaultRootWindow(d);
+  e.xbutton.same_screen = True;
+  e.xbutton.button = button;
+  XSendEvent(d, w, True, ButtonPressMask, &e);
   XSync(d, False);
 }
 
@@ -116,38 +83,26 @@ void Warp(Display* d, int x, int y) {
 
 }  // namespace
 
-TEST_F(X11Test, DesktopPrefersXScreenSaversScreenshot) {
+// The screenshot XScreenSaver names is read as the program shows it (checked
+// through the program, as is the picture's orientation); one freed meanwhile
+// leaves the root to be read.
+TEST_F(X11Test, DesktopFallsBackToTheRootWhenTheScreenshotIsGone) {
   const Window root = DefaultRootWindow(other_);
-  Paint(other_, root, false);  // the daemon blanked it
+  XSetWindowBackground(other_, root, 0x336699);
+  XClearWindow(other_, root);
   const Window saver = XCreateSimpleWindow(other_, root, 0, 0, kWidth, kHeight, 0, 0, 0);
-  const Pixmap shot =
+  const unsigned long shot =
       XCreatePixmap(other_, root, kWidth, kHeight, DefaultDepth(other_, DefaultScreen(other_)));
-  Paint(other_, shot, true);
-  const unsigned long id = shot;
   XChangeProperty(other_, saver, XInternAtom(other_, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP,
-                  32, PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
+                  32, PropModeReplace, reinterpret_cast<const unsigned char*>(&shot), 1);
+  XFreePixmap(other_, shot);
   XSync(other_, False);
-  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, saver), shot);
-  EXPECT_EQ(X11DesktopSource::ScreenshotPixmap(display_, root), 0u);
-
-  for (const bool freed : {false, true}) {
-    SCOPED_TRACE(freed ? "the pixmap freed meanwhile: the root is read" : "the screenshot");
-    if (freed) {
-      XFreePixmap(other_, shot);
-      XSync(other_, False);
-    }
-    X11DesktopSource source(display_, saver);
-    RgbaImage image;
-    ASSERT_TRUE(freed ? source.GrabArea({0, 0, kWidth, kHeight}, &image) : source.Grab(&image));
-    ASSERT_EQ(image.width, kWidth);
-    for (int x : {10, kWidth - 10}) {
-      for (int y : {10, kHeight - 10}) {
-        const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
-        EXPECT_EQ((unsigned{p[0]} << 16) | (unsigned{p[1]} << 8) | p[2],
-                  freed ? 0u : Quadrant(x, y));
-      }
-    }
-  }
+  X11DesktopSource source(display_, saver);
+  RgbaImage image;
+  ASSERT_TRUE(source.GrabArea({0, 0, kWidth, kHeight}, &image));
+  ASSERT_EQ(image.width, kWidth);
+  const uint8_t* p = &image.pixels[(size_t{kHeight} / 2 * kWidth + kWidth / 2) * 4];
+  EXPECT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{0x33, 0x66, 0x99}));
 }
 
 // A window we create: its pixel format, then the run loop turning its events
@@ -156,9 +111,6 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   std::string error;
   auto window = X11Window::CreateWindowed(display_, 200, 150, "events", &error);
   ASSERT_NE(window, nullptr) << error;
-  EXPECT_EQ(window->kind(), X11Window::Kind::Windowed);
-  EXPECT_TRUE(window->format().doubleBuffer);
-  EXPECT_GE(window->format().depthBits, 16);
   EXPECT_EQ(window->format().visualInfo.depth, DefaultDepth(display_, DefaultScreen(display_)))
       << "no ARGB visual for an opaque view";
   ASSERT_TRUE(window->Map(5.0)) << "never mapped";
@@ -169,8 +121,8 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   RunLoop loop(display_);
   loop.Add(&view, view.x11.get());
   std::vector<std::string> seen;
-  // The script: a resize, then a key, then small pointer moves and a click,
-  // then a large move that ends the loop.
+  // The script: a resize, then small pointer moves and a click, then a large
+  // move that ends the loop. Keys are pressed through the program.
   view.onFrame = [&](int frame) {
     if (frame != 1) return;
     XResizeWindow(other_, id, 300, 200);
@@ -178,17 +130,12 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   };
   view.onResize = [&](double w, double h) {
     seen.push_back("resize " + std::to_string(int(w)) + "x" + std::to_string(int(h)));
-    Send(other_, id, KeyPress, XK_q);
-  };
-  loop.hooks.keyPress = [&](ScreenSaverView& v, KeySym key) {
-    EXPECT_EQ(&v, &view);
-    seen.push_back(key == XK_q ? "q" : "other key");
     Warp(other_, 10, 10);
     Warp(other_, 10 + loop.motionSlop, 10 - loop.motionSlop);  // within the slop
-    Send(other_, id, ButtonPress, 3);
-    return RunLoop::Action::Continue;
+    Press(other_, id, 3);
   };
-  loop.hooks.buttonPress = [&](ScreenSaverView&, unsigned button) {
+  loop.hooks.buttonPress = [&](ScreenSaverView& v, unsigned button) {
+    EXPECT_EQ(&v, &view);
     seen.push_back("button " + std::to_string(button));
     Warp(other_, 60, 60);
     return RunLoop::Action::Continue;
@@ -199,15 +146,7 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   };
   view.startAnimation();
   EXPECT_EQ(loop.Run(), RunLoop::Exit::Quit);
-  EXPECT_EQ(seen, (std::vector<std::string>{"resize 300x200", "q", "button 3", "moved"}));
-  EXPECT_EQ(view.frame().width, 300);
-  EXPECT_EQ(view.bounds().height, 200);
-  // The frame on the root follows the window.
-  XMoveWindow(display_, id, 30, 40);
-  XSync(display_, False);
-  const ViewRect r = view.x11->FrameOnRoot();
-  EXPECT_EQ((std::vector<double>{r.x, r.y, r.width, r.height}),
-            (std::vector<double>{30, 40, 300, 200}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"resize 300x200", "button 3", "moved"}));
 
   // The window manager's close request ends the loop, or does what the hook
   // says.
@@ -228,10 +167,9 @@ TEST_F(X11Test, RunLoopEventsReachTheViewAndTheHooks) {
   EXPECT_EQ(glXGetCurrentContext(), nullptr) << "a destroyed context is not left current";
 }
 
-// Someone else's window: drawn into with its own visual, left alone when
-// given up, and its loss noticed (that it vanished at all, through the
-// program).
-TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
+// Someone else's window (drawn into through the program): its own visual,
+// left alone when given up, and its loss noticed even without its events.
+TEST_F(X11Test, AForeignWindowIsLeftAloneAndItsLossEndsTheLoopQuietly) {
   const Window foreign = XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0, 160, 120,
                                              0, 0, WhitePixel(other_, DefaultScreen(other_)));
   XMapWindow(other_, foreign);
@@ -239,29 +177,12 @@ TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
   std::string error;
   auto window = X11Window::Adopt(display_, foreign, &error);
   ASSERT_NE(window, nullptr) << error;
-  EXPECT_EQ(window->kind(), X11Window::Kind::Adopted);
-  EXPECT_EQ(window->width(), 160);
-  EXPECT_EQ(window->height(), 120);
+  EXPECT_EQ(std::pair(window->width(), window->height()), std::pair(160, 120));
   EXPECT_EQ(window->format().visualInfo.visualid,
             XVisualIDFromVisual(DefaultVisual(other_, DefaultScreen(other_))))
       << "the context must use the window's own visual";
   std::unique_ptr<OpenGLContext> context = window->CreateContext();
   ASSERT_TRUE(context && context->MakeCurrent());
-  glClearColor(0, 1, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  context->FlushBuffer();
-  glFinish();
-  XSync(display_, False);
-  EXPECT_EQ(PixelAt(other_, foreign, 80, 60), 0x00FF00u) << "drawn into the other client's window";
-
-  // The root window can be adopted too (XScreenSaver's --root without a
-  // window of its own); a window that does not exist is refused, not fatal.
-  auto root = X11Window::Adopt(display_, DefaultRootWindow(display_), &error);
-  ASSERT_NE(root, nullptr) << error;
-  EXPECT_EQ(root->width(), kWidth);
-  EXPECT_NE(root->CreateContext(), nullptr);
-  EXPECT_EQ(X11Window::Adopt(display_, 0x3fffff1, &error), nullptr);
-  EXPECT_NE(error.find("0x3fffff1"), std::string::npos) << error;
   EXPECT_EQ(X11Window::Adopt(nullptr, foreign, &error), nullptr);
   EXPECT_EQ(X11Window::CreateWindowed(nullptr, 10, 10, "none", &error), nullptr);
   EXPECT_EQ(X11Window::CreateWindowed(display_, 0, 10, "none", &error), nullptr);
@@ -277,33 +198,26 @@ TEST_F(X11Test, AForeignWindowIsDrawnInAndItsLossEndsTheLoopQuietly) {
   XWindowAttributes attrs{};
   EXPECT_NE(XGetWindowAttributes(other_, foreign, &attrs), 0) << "an adopted window is left alone";
 
-  // Its loss ends the loop quietly, told by its DestroyNotify or, while the
-  // program does not listen to its structure events, by X errors alone.
-  for (const bool listening : {true, false}) {
-    SCOPED_TRACE(listening ? "DestroyNotify" : "X errors");
-    const Window gone = listening ? XCreateSimpleWindow(other_, DefaultRootWindow(other_), 0, 0,
-                                                        160, 120, 0, 0, 0)
-                                  : foreign;
-    XMapWindow(other_, gone);
-    XSync(other_, False);
-    window = X11Window::Adopt(display_, gone, &error);
-    ASSERT_NE(window, nullptr) << error;
-    if (!listening) XSelectInput(display_, gone, NoEventMask);
-    XSync(display_, False);
-    TestView view(std::move(window));
-    ASSERT_NE(view.context, nullptr);
-    RunLoop loop(display_);
-    loop.Add(&view, view.x11.get());
-    view.onFrame = [&](int frame) {
-      if (frame == 5) {
-        XDestroyWindow(other_, gone);
-        XSync(other_, False);
-      }
-      if (frame == 600) loop.Quit();  // ten seconds: the loss went unnoticed
-    };
-    view.startAnimation();
-    EXPECT_EQ(loop.Run(), RunLoop::Exit::WindowLost);
-    EXPECT_LT(view.frames, 600);
-    EXPECT_TRUE(view.x11->lost());
-  }
+  // Its loss ends the loop quietly (told by its DestroyNotify through the
+  // program), even while the program does not listen to its structure
+  // events: by X errors alone.
+  window = X11Window::Adopt(display_, foreign, &error);
+  ASSERT_NE(window, nullptr) << error;
+  XSelectInput(display_, foreign, NoEventMask);
+  XSync(display_, False);
+  TestView view(std::move(window));
+  ASSERT_NE(view.context, nullptr);
+  RunLoop loop(display_);
+  loop.Add(&view, view.x11.get());
+  view.onFrame = [&](int frame) {
+    if (frame == 5) {
+      XDestroyWindow(other_, foreign);
+      XSync(other_, False);
+    }
+    if (frame == 600) loop.Quit();  // ten seconds: the loss went unnoticed
+  };
+  view.startAnimation();
+  EXPECT_EQ(loop.Run(), RunLoop::Exit::WindowLost);
+  EXPECT_LT(view.frames, 600);
+  EXPECT_TRUE(view.x11->lost());
 }

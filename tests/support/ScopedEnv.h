@@ -9,20 +9,13 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    Set(name, value);
+    value ? setenv(name, value, 1) : unsetenv(name);
   }
-  ~ScopedEnv() { Set(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+  ~ScopedEnv() { old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str()); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  static void Set(const char* name, const char* value) {
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
 
   std::string name_;
   std::optional<std::string> old_;

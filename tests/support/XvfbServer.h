@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -53,15 +52,13 @@ class XvfbServer {
       _exit(127);
     }
     close(fds[1]);
-    // The server writes its display number once it is ready for clients.
+    // The server writes its display number once it is ready for clients;
+    // the wait is for each of its few characters.
     std::string number;
-    const auto end =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     char c = 0;
     pollfd pfd{fds[0], POLLIN, 0};
-    while (pid_ > 0 && std::chrono::steady_clock::now() < end && poll(&pfd, 1, 100) >= 0) {
-      if ((pfd.revents & (POLLIN | POLLHUP)) == 0) continue;
-      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    while (pid_ > 0 && poll(&pfd, 1, static_cast<int>(timeoutSeconds * 1000)) > 0 &&
+           read(fds[0], &c, 1) == 1 && c != '\n') {
       number += c;
     }
     close(fds[0]);

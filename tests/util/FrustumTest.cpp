@@ -1,12 +1,12 @@
 #include "util/Frustum.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cmath>
 #include <vector>
 
 #include "tests/support/GLTest.h"
+#include "tests/support/SceneView.h"
 
 using Frustum = GLTest;
 
@@ -29,21 +29,15 @@ TEST_F(Frustum, OrthographicCubeAndTheScenesView) {
                 {0, 0, -1, 1}}, 0);
   EXPECT_TRUE(PointInFrustum({0.999f, -0.999f, 0.999f}));
   // A point on a plane is outside, and so is a sphere only touching one.
-  EXPECT_FALSE(PointInFrustum({1, 0, 0}));
-  EXPECT_FALSE(PointInFrustum({0, -1, 0}));
-  EXPECT_FALSE(PointInFrustum({0, 0, 1}));
+  for (VECTOR3D onPlane : {VECTOR3D{1, 0, 0}, {0, -1, 0}, {0, 0, 1}})
+    EXPECT_FALSE(PointInFrustum(onPlane));
   EXPECT_TRUE(SphereInFrustum({1.2f, 0, 0}, 0.5f));
   EXPECT_FALSE(SphereInFrustum({1.5f, 0, 0}, 0.5f));
   EXPECT_TRUE(SphereInFrustum({0, 0, -1.4f}, 0.5f));
 
   // The scene's view: 45 degrees vertically, square, near 1, far 120, camera
   // at (0, 0, 60) looking at the origin.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 1.0, 1.0, 120.0);
-  glMatrixMode(GL_MODELVIEW);
-  gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
-  ExtractFrustum();
+  SetSceneFrustum(1, 1);
   const float s = static_cast<float>(std::sin(22.5 * kPi / 180));
   const float c = static_cast<float>(std::cos(22.5 * kPi / 180));
   ExpectPlanes({{-c, 0, -s, 60 * s}, {c, 0, -s, 60 * s}, {0, c, -s, 60 * s},

@@ -19,11 +19,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Pixels(const Texture& t) {
-  const size_t n = size_t{t.width} * t.height * (t.bpp / 8);
-  return t.imageData ? Bytes(t.imageData.get(), t.imageData.get() + n) : Bytes();
-}
-
 std::string Header(uint8_t type, uint16_t width, uint16_t height, uint8_t bpp) {
   return MakeTgaHeader({.imageType = type, .width = width, .height = height, .bpp = bpp});
 }
@@ -60,7 +55,8 @@ TEST(TgaReader, ReadsRawAndRunLengthPixelsAsRgb) {
     std::string message;
     std::streamoff at = 0;
     ASSERT_TRUE(Load(file, &t, &message, &at)) << message;
-    EXPECT_EQ(Pixels(t), pixels);
+    EXPECT_EQ(Bytes(t.imageData.get(), t.imageData.get() + size_t{t.width} * t.height * t.bpp / 8),
+              pixels);
     EXPECT_EQ(t.type, type);
     EXPECT_EQ(at, end);
   }
