@@ -34,7 +34,6 @@
 #include <string>
 #include <vector>
 
-#include "host/Settings.h"
 #include "host/WingdriftView.h"
 #include "platform/GLDriverPin.h"
 #include "platform/ManualClock.h"

@@ -15,7 +15,6 @@
 #include "host/ButterflyDownloads.h"
 #include "host/ButterflyFolder.h"
 #include "host/CatalogueLine.h"
-#include "host/Settings.h"
 #include "platform/ScreenSaverDefaults.h"
 #include "tests/host/ChildProcess.h"
 #include "tests/host/HostTestSupport.h"
@@ -239,8 +238,7 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
       {Base("longer"), failed + "the server sent more than"},
       {Base("shorter"), failed + "the server sent"},
       {Base("badhash"), failed + "the file's SHA-256 is not"},
-      {Base("endless"),
-       failed + "the file is larger than 67108864 bytes"},  // without a stated size
+      {Base("endless"), failed + "the file is larger than 67108864 bytes"},  // no stated size
       {Base("junk"), failed + "not a butterfly type"},      // with a valid hash
       {Base("dotdot"), failed + "the server's file name \"../escape.bfly\" is not"},
       {Base("notbfly"), failed + "the server's file name \"Monarch.exe\" is not"},
