@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <tuple>
 
 #include "butterflies/AQUARIUM.h"
@@ -40,7 +41,7 @@ const std::string kOther45 = "Another butterfly whose name runs on and on!!";
 class DownloadTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    root_ = new TempDir;
+    root_ = std::make_unique<TempDir>();
     const std::string built = root_->Write(
         "Magenta.bfly", ButterflyFile({.name = "Magenta Test", .colours = {{{255, 0, 255}}}}));
     ChildProcess tool;
@@ -49,7 +50,7 @@ class DownloadTest : public ::testing::Test {
                        {}, 120),
               0)
         << tool.Stderr();
-    server_ = new ChildProcess;
+    server_ = std::make_unique<ChildProcess>();
     ASSERT_TRUE(server_->Start({"python3", kServerScript, root_->path()}));
     const double end = MonotonicSeconds() + 30;
     while (server_->Stdout().find('\n') == std::string::npos && MonotonicSeconds() < end)
@@ -57,19 +58,15 @@ class DownloadTest : public ::testing::Test {
     port_ = std::atoi(server_->Stdout().c_str());
     ASSERT_GT(port_, 0) << server_->Stderr();
   }
-  static void TearDownTestSuite() {
-    delete server_;
-    delete root_;
-  }
-
   // The base address of the site (or of another folder under the root)
   // served in `mode`.
   static std::string Base(const std::string& mode, const std::string& folder = "site") {
     return "http://127.0.0.1:" + std::to_string(port_) + "/" + mode + "/" + folder;
   }
 
-  static inline TempDir* root_ = nullptr;
-  static inline ChildProcess* server_ = nullptr;
+  // Kept to the end of the program: the server is stopped, then the site removed.
+  static inline std::unique_ptr<TempDir> root_;
+  static inline std::unique_ptr<ChildProcess> server_;
   static inline int port_ = 0;
 };
 

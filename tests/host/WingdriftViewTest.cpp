@@ -186,17 +186,14 @@ TEST_F(ViewTest, FallbacksAreToldOncePerStartAndPicturesKeepTheirShapeUnderTheFr
   }
   gint w = 0, h = 0;
   ASSERT_NE(gdk_pixbuf_get_file_info((kBuildData + kFallbackPictureName).c_str(), &w, &h), nullptr);
-  const std::string black =
-      "wingdrift: cannot show the desktop: the capture came out black; "
-      "showing the desktop picture instead\n";
-  const std::string unread =
-      "wingdrift: cannot show the desktop: the screen could not be read; "
-      "showing the desktop picture instead\n";
+  const std::string cannot = "wingdrift: cannot show the desktop: ";
+  const std::string instead = "; showing the desktop picture instead\n";
+  const std::string black = cannot + "the capture came out black" + instead;
+  const std::string unread = cannot + "the screen could not be read" + instead;
   const std::string shipped = "; showing \"" + kBuildData + kFallbackPictureName + "\"\n";
-  const std::string noShipped =
-      "; the shipped picture \"" + data.path() + "/" + kFallbackPictureName +
-      "\" cannot be opened (No such file or directory) too; the background "
-      "is black\n";
+  const std::string noShipped = "; the shipped picture \"" + data.File(kFallbackPictureName) +
+                                "\" cannot be opened (No such file or directory) too;" +
+                                " the background is black\n";
   struct Case {
     const char* what;
     bool grabbed;         // the capture reads a black screen, else nothing
