@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <tuple>
 
@@ -122,10 +121,9 @@ TEST_F(DownloadTest, CheckListsWhatIsNotInstalled) {
        {kOther45.substr(0, 39), "Sized", "Unsized"}, true},
       {"an empty catalogue", {}, {"None"}, false},
   };
-  fs::create_directories(root_->File("check/mac/zips/bfly"));
   for (const auto& [what, lines, titles, enabled] : cases) {
     SCOPED_TRACE(what);
-    std::ofstream(root_->File("check/mac/zips/bfly/bflyTypes.plist")) << FormatCatalogue(lines);
+    root_->Write("check/mac/zips/bfly/bflyTypes.plist", FormatCatalogue(lines));
     Sheet shown(Base("ok", "check"), installed.path());
     ButterflyDownloads& d = shown.d;
     ASSERT_TRUE(d.CheckDownloads());
@@ -177,14 +175,11 @@ TEST_F(DownloadTest, DownloadLandsAndTheTypeFliesAtTheNextStart) {
     store.setInteger(10, "MaxBFly");
     store.setInteger(150, "BFlySize");
   }));
-  const ChildProcess::Env env = {{"DISPLAY", std::nullopt}};
   auto record = [&](const std::string& name) {
+    const std::vector<std::string> argv = {kProgram, "--record", out.File(name), "--seconds",
+                                           "6", "--size", "320x240", "--seed", "7"};
     ChildProcess p;
-    EXPECT_EQ(p.Run({kProgram, "--record", out.File(name), "--seconds", "6", "--size", "320x240",
-                     "--seed", "7"},
-                    env, 300),
-              0)
-        << p.Stderr();
+    EXPECT_EQ(p.Run(argv, {{"DISPLAY", std::nullopt}}, 300), 0) << p.Stderr();
     return MagentaFrames(out.File(name));
   };
   EXPECT_EQ(record("before"), 0) << "the chosen type is not installed yet";
@@ -261,9 +256,9 @@ TEST_F(DownloadTest, HostileServersChangeNothing) {
   // A catalogue of its own: a location that is no address, a file the
   // server does not have, a size that is not the file's; and a folder that
   // cannot be made (under a file).
-  fs::create_directories(root_->File("bad/mac/zips/bfly"));
-  std::ofstream(root_->File("bad/mac/zips/bfly/bflyTypes.plist")) << FormatCatalogue(
-      {"Monarch;http://[::1", "Gone;Gone.bfly", "Sized;/ok/site/mac/zips/bfly/RedAdmiral.bfly;12"});
+  root_->Write("bad/mac/zips/bfly/bflyTypes.plist",
+               FormatCatalogue({"Monarch;http://[::1", "Gone;Gone.bfly",
+                                "Sized;/ok/site/mac/zips/bfly/RedAdmiral.bfly;12"}));
   const std::string bad = Base("ok", "bad");
   for (const auto& [server, type, into, expected] :
        {std::tuple{bad, "Monarch", folder, "the entry's location is not an address"},

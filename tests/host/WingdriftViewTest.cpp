@@ -325,9 +325,8 @@ class AnsweringPanel final : public FolderPanel {
   bool ChooseFolder(GtkWidget*, const char* title, const char* startFolder,
                     std::string* chosen) override {
     shown.push_back(std::string(title) + " in " + startFolder);
-    if (answer.empty()) return false;
-    *chosen = answer;
-    return true;
+    if (!answer.empty()) *chosen = answer;
+    return !answer.empty();
   }
   std::string answer;  // empty: the user cancels
   std::vector<std::string> shown;  // each panel's title and starting folder
