@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +49,15 @@ bool Near(const Rgb& a, const Rgb& b, int tolerance) {
 }
 
 int Brightness(const Rgb& c) { return c[0] + c[1] + c[2]; }
+
+// How many of the points (x, y) with x0 <= x < x1 and y0 <= y < y1 pass `test`.
+template <typename Test>
+int Count(int x0, int y0, int x1, int y1, const Test& test) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += test(x, y) ? 1 : 0;
+  return n;
+}
 
 // A scene built and driven as the view does it, in an offscreen context of
 // its own, over the shipped content when the build has it, with the
@@ -128,76 +136,61 @@ TEST(SceneFrames, ThePictureFillsTheViewAndTheMessageDarkensIt) {
   // top of the view, red at the top left, yellow at the bottom right. Points
   // near a region's border are left out, and a butterfly entering at an
   // edge may cover a few.
-  int checked = 0, matching = 0;
-  for (int gy = 0; gy < 48; ++gy)
-    for (int gx = 0; gx < 64; ++gx) {
-      const double u = (gx + 0.5) / 64, v = (gy + 0.5) / 48;
-      if (std::abs(u - 0.5) < 0.02 || std::abs(v - 0.125) < 0.02 || std::abs(v - 0.5625) < 0.02)
-        continue;
-      const auto c = TestPictureColour(u, v);
-      const int x = static_cast<int>(u * kWidth), y = static_cast<int>((1 - v) * kHeight);
-      ++checked;
-      if (Near(first.At(x, y), {c[0], c[1], c[2]}, 3)) ++matching;
-    }
-  EXPECT_GT(matching, checked * 98 / 100) << matching << " of " << checked;
+  const int wrong = Count(0, 0, 64, 48, [&first](int gx, int gy) {
+    const double u = (gx + 0.5) / 64, v = (gy + 0.5) / 48;
+    if (std::abs(u - 0.5) < 0.02 || std::abs(v - 0.125) < 0.02 || std::abs(v - 0.5625) < 0.02)
+      return false;
+    const auto c = TestPictureColour(u, v);
+    const int x = static_cast<int>(u * kWidth), y = static_cast<int>((1 - v) * kHeight);
+    return !Near(first.At(x, y), {c[0], c[1], c[2]}, 3);
+  });
+  EXPECT_LT(wrong, 64 * 48 / 50) << wrong << " of 64 x 48 points";
 
   // At 50 s the message is at full strength: the picture, the shadows and
   // the butterflies are all black, and the message's band shows its image.
   const Image message = run.RunTo(50.0);
   ASSERT_EQ(run.scene.messageFade, 1.0f);
-  int black = 0, all = 0, band = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      const bool dark = Brightness(message.At(x, y)) <= 6;
-      if (y >= 352 && y < 416) {
-        band += dark ? 0 : 1;
-      } else if (y < 350 || y >= 418) {
-        ++all;
-        black += dark ? 1 : 0;
-      }
-    }
-  EXPECT_GT(black, all * 995 / 1000) << black << " of " << all;
-  EXPECT_GT(band, kWidth * 64 / 30) << "the message image is hardly visible";
+  const auto lit = [&message](int x, int y) { return Brightness(message.At(x, y)) > 6; };
+  const int lights = Count(0, 0, kWidth, 350, lit) + Count(0, 418, kWidth, kHeight, lit);
+  EXPECT_LT(lights, kWidth * (kHeight - 68) / 200) << lights << " pixels lit";
+  EXPECT_GT(Count(0, 352, kWidth, 416, lit), kWidth * 64 / 30) << "the message is hardly visible";
 }
 
 TEST(SceneFrames, ShadowsDarkenThePictureUnderDeepButterflies) {
   // Butterflies deeper than z = -20 cast shadows, the darker the deeper.
   // Find a frame with a butterfly in view deeper than -30.
   constexpr float kDeep = -30.0f;
-  auto withShadows = std::make_unique<SceneRun>(true, true);
-  ASSERT_TRUE(withShadows->built);
-  const AQUARIUM& a = *withShadows->scene.aquarium;
+  SceneRun withShadows(true, true);
+  ASSERT_TRUE(withShadows.built);
+  const AQUARIUM& a = *withShadows.scene.aquarium;
   // The frame after one that had a deep butterfly is drawn in full, and
   // kept if it still has one.
   bool found = false;
-  while (withShadows->scene.elapsed < 120.0 && !found) {
+  while (withShadows.scene.elapsed < 120.0 && !found) {
     const bool full = !DeepShadowsInView(a, kDeep).empty();
-    withShadows->Frame(full);
+    withShadows.Frame(full);
     found = full && !DeepShadowsInView(a, kDeep).empty();
   }
   ASSERT_TRUE(found) << "no butterfly flew deeper than z = " << kDeep << " in view";
   const Image shaded;
 
   // The same scene without shadows, after it and seeded alike.
-  auto without = std::make_unique<SceneRun>(true, false);
-  ASSERT_TRUE(without->built);
-  while (without->frames + 1 < withShadows->frames) without->Frame(false);
-  without->Frame(true);
+  SceneRun without(true, false);
+  ASSERT_TRUE(without.built);
+  while (without.frames + 1 < withShadows.frames) without.Frame(false);
+  without.Frame(true);
   const Image plain;
 
   // Shadows only ever darken (which also shows that both flocks flew alike:
   // the shadow pass draws no random numbers), and darken the picture where
   // the shadow of each deep butterfly falls on it.
-  int lighter = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      if (Brightness(shaded.At(x, y)) > Brightness(plain.At(x, y)) + 6) ++lighter;
-  EXPECT_LT(lighter, kWidth * kHeight / 1000);
-  for (const auto& [sx, sy] : DeepShadowsInView(a, kDeep)) {
-    int darker = 0;
-    for (int y = sy - 30; y < sy + 30; ++y)
-      for (int x = sx - 30; x < sx + 30; ++x)
-        darker += Brightness(shaded.At(x, y)) + 15 < Brightness(plain.At(x, y)) ? 1 : 0;
-    EXPECT_GT(darker, 20) << "the shadow at " << sx << ", " << sy;
-  }
+  const auto drop = [&](int x, int y) {
+    return Brightness(plain.At(x, y)) - Brightness(shaded.At(x, y));
+  };
+  const auto lighter = [&drop](int x, int y) { return drop(x, y) < -6; };
+  const auto darker = [&drop](int x, int y) { return drop(x, y) > 15; };
+  EXPECT_LT(Count(0, 0, kWidth, kHeight, lighter), kWidth * kHeight / 1000);
+  for (const auto& [sx, sy] : DeepShadowsInView(a, kDeep))
+    EXPECT_GT(Count(sx - 30, sy - 30, sx + 30, sy + 30, darker), 20)
+        << "the shadow at " << sx << ", " << sy;
 }
