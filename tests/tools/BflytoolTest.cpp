@@ -82,12 +82,9 @@ TEST(Bflytool, InfoAndValidateDescribeTypesAndPacksAndSayWhatIsWrong) {
       // checked.
       {"validate " + Q(shortPath) + " " + gotf, 1, shortPath + ": not a readable butterfly type"},
       {"validate " + Q(shortPath) + " " + gotf, 1, "GOT-F.bfly: ok"},
-      {"validate " + Q(dir.Write("grey.bfly", grey)), 1,
-       ": does not load: Invalid Image: TGA file be type 2 or type 10"},
-      {"validate " + Q(dir.Write("pack.vessimots", noImage)), 1,
-       "lump 3: the scene draws an image from it, but it holds none"},
-      {"validate " + Q(dir.Write("text.bfly", "hello")), 1,
-       "neither a butterfly type nor a resource pack"},
+      {"validate " + Q(dir.Write("grey.bfly", grey)), 1, "TGA file be type 2 or type 10"},
+      {"validate " + Q(dir.Write("pack.vessimots", noImage)), 1, "lump 3: the scene draws an"},
+      {"validate " + Q(dir.Write("text.bfly", "hello")), 1, "neither a butterfly type nor"},
   });
   // Every shipped file passes without a warning (names, wing joints, the
   // sizes the scene draws the pack's images at).
@@ -112,12 +109,11 @@ TEST(Bflytool, NothingIsOverwrittenWithoutForceNorPackedFromBadParts) {
   TempDir dir;
   const std::string parts = Unpacked(dir, "GOT-F.bfly"), gotf = Q(kData + "GOT-F.bfly");
   const std::string target = dir.Write("target.bfly", "keep me");
-  const std::string sheet = dir.Write("sheet.png", "keep me");
-  const std::string edited = dir.File("edited"), manifest = edited + "/manifest.txt";
-  ASSERT_EQ(Tool("unpack " + gotf + " " + Q(edited)), 0);
+  const std::string sheet = dir.Write("sheet.png", "keep me"), manifest = parts + "/manifest.txt";
   std::ofstream(manifest) << "keep me";
-  for (const auto& [args, file] : {std::pair{"pack " + Q(parts) + " -o " + Q(target), target},
-                                   {"unpack " + gotf + " " + Q(edited), manifest},
+  // The unpack replaced, the parts are packed.
+  for (const auto& [args, file] : {std::pair{"unpack " + gotf + " " + Q(parts), manifest},
+                                   {"pack " + Q(parts) + " -o " + Q(target), target},
                                    {"preview " + gotf + " -o " + Q(sheet), sheet}}) {
     SCOPED_TRACE(args);
     std::string output;
@@ -161,13 +157,10 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
       {out + " --model " + missing + texture + name, 1, "missing: cannot be read\n"},
       {out + model + " --texture " + missing + name, 1, "missing: cannot be read\n"},
       {out + model + " --alpha " + missing + texture + name, 1, "missing: cannot be read\n"},
-      {out + model + " --alpha " + Q(notImage) + texture + name, 1,
-       notImage + ": not a TGA image the saver reads"},
+      {out + model + " --alpha " + Q(notImage) + texture + name, 1, "note.tga: not a TGA image"},
       {out + model + " --texture " + Q(notImage) + name, 1, ": not a TGA image the saver reads"},
-      {out + model + alpha + texture + name, 1,
-       "texture-0.tga: larger than the shared alpha image"},
-      {out + " --model " + Q(parts + "/texture-0.tga") + texture + name, 1,
-       "not a MilkShape 3D model the saver reads"},
+      {out + model + alpha + texture + name, 1, "texture-0.tga: larger than the shared alpha"},
+      {out + " --model " + Q(parts + "/texture-0.tga") + texture + name, 1, "not a MilkShape"},
       {"unpack --bogus", 2, "bflytool unpack: unknown option --bogus\n"},
       {"unpack " + gotf, 2, "usage: bflytool unpack FILE DIR [--force]\n"},
       {"unpack " + Q(notImage) + " " + Q(dir.File("u")), 1, "not a readable butterfly type"},
@@ -187,8 +180,6 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
   EXPECT_FALSE(std::ifstream(dir.File("out.bfly")).good());
   EXPECT_FALSE(std::ifstream(dir.File("u")).good());
   // A manifest the pack cannot follow names its line.
-  const std::string folder = dir.File("m");
-  ASSERT_EQ(Tool("unpack " + gotf + " " + Q(folder)), 0);
   for (const auto& [manifest, says] :
        {std::pair{"name = X\nno equals sign\n", "manifest line 2: expected key = value"},
         {"scale = 0", "manifest line 1: scale is a whole per cent from 1 to 255"},
@@ -196,14 +187,13 @@ TEST(Bflytool, PackAndUnpackRefuseWhatTheyCannotUseAndWriteNothing) {
         {"texture = a.tga glowing", "texture = FILE RULE, RULE one of opaque, key, brightness"},
         {"colour = red", "manifest line 1: unknown key \"colour\""},
         {"# parts\nname = X", "manifest: needs a model and at least one texture"}}) {
-    std::ofstream(folder + "/manifest.txt") << manifest;
-    ExpectCases({{"pack " + Q(folder) + " -o " + Q(dir.File("out.bfly")), 1, says}});
+    std::ofstream(parts + "/manifest.txt") << manifest;
+    ExpectCases({{"pack " + Q(parts) + " -o " + Q(dir.File("out.bfly")), 1, says}});
   }
   // Wings that cannot move are packed, with a warning.
   dir.Write("still.bfly", ButterflyFile({.wingJoints = false}));
   ASSERT_EQ(Tool("unpack " + Q(dir.File("still.bfly")) + " " + Q(dir.File("still"))), 0);
-  ExpectCases({{"pack " + Q(dir.File("still")) + " -o " + Q(dir.File("still2.bfly")), 0,
-                "warning: no joints \"wingl\" and \"wingr\" at index 1 or more"}});
+  ExpectCases({{"pack " + Q(dir.File("still")) + " -o " + Q(dir.File("s.bfly")), 0, "no joints"}});
   // Each texture's alpha rule sits in its own directory entry.
   ASSERT_EQ(Tool(out + model + texture + "=key" + texture + "=brightness" + name), 0);
   const std::string bytes = ReadFile(dir.File("out.bfly"));
