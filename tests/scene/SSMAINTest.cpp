@@ -116,11 +116,8 @@ TEST_F(SceneDriver, MessagesAndBannerComeAndGoOnSceneTimeAtAnyFrameRateButNotInP
   rig.RunTo(79.0);
   EXPECT_NEAR(rig.scene.bannerPos.y, 216.0f, 1.0f) << "40 pixels below the top edge";
   const int green = 60 * static_cast<int>(rig.scene.messageIndex - 3);
-  for (int x : {0, 1, 50, 120, 199}) {
-    const Rgb p = rig.Pixel(x, rig.BannerRow());
-    EXPECT_NEAR(p[0], (x + 156) / 2, 1) << "column " << x;
-    EXPECT_NEAR(p[1], green, 1) << "column " << x;
-  }
+  for (int x : {0, 1, 50, 120, 199})
+    EXPECT_TRUE(Near(rig.Pixel(x, rig.BannerRow()), {(x + 156) / 2, green, 191}, 1)) << x;
   rig.RunTo(109.0);
   ASSERT_FALSE(rig.scene.bannerShown);
   EXPECT_NEAR(rig.scene.bannerPos.y, 296.0f, 1.0f);
@@ -136,12 +133,10 @@ TEST_F(SceneDriver, CleanupTwiceReleasesOnceAndTheSceneBuildsAgain) {
   rig.RunTo(1.0);
   const GLuint logo = rig.scene.textures[1].texID;
   ASSERT_TRUE(glIsTexture(logo));
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    rig.scene.Cleanup();
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsTexture(logo));
-  }
+  rig.scene.Cleanup();
+  rig.scene.Cleanup();
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  EXPECT_FALSE(glIsTexture(logo));
   // It can be built again.
   ASSERT_TRUE(rig.Build(false, 256, 256, 2));
   rig.RunTo(1.4);
@@ -163,9 +158,7 @@ TEST_F(SceneDriver, MissingOrTruncatedResourcesAreSkipped) {
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(middle[i], kBackground[i] * (1 - fade), 2);
     rig.RunTo(79.0);
     ASSERT_TRUE(rig.scene.bannerShown);
-    const Rgb logo = rig.Pixel(100, rig.BannerRow());
-    EXPECT_NEAR(logo[0], 100, 1);
-    EXPECT_NEAR(logo[1], 64 + 4 * 16, 4);
+    EXPECT_TRUE(Near(rig.Pixel(100, rig.BannerRow()), {100, 64 + 4 * 16, 40}, 1));
   }
   {  // A logo slot whose lump is not an image: nothing is drawn there, not
      // an untextured quad.
