@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -38,16 +37,15 @@ std::string WriteSolid(const std::string& path, const char* format, int width, i
   return path;
 }
 
-// Pixel (x, row) of a texture, row 0 first as uploaded, and the texture's width.
-Rgba TexelAt(GLuint name, int x, int row, GLint* width = nullptr) {
+// Pixel (x, row) of a texture of `width` pixels a row, row 0 first as uploaded.
+Rgba TexelAt(GLuint name, GLint width, int x, int row) {
   GLint w = 0, h = 0;
   glBindTexture(GL_TEXTURE_2D, name);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  EXPECT_EQ(w, width);
   std::vector<uint8_t> rgba(size_t(w) * h * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  if (width) *width = w;
   const uint8_t* p = &rgba[(size_t(row) * w + x) * 4];
   return {p[0], p[1], p[2], p[3]};
 }
@@ -67,14 +65,12 @@ TEST(PictureFolder, ChoosesAmongRegularPictureFilesInAnyCase) {
   const char* folder = dir.path().c_str();
   EXPECT_EQ(CountFiles(folder, ".jpg"), 3);
   std::set<std::string> chosen;
-  for (unsigned seed = 1; seed <= 60; ++seed) {
-    std::srand(seed);
-    char picked[kPictureNameSize];
-    ASSERT_TRUE(ChooseRandomImageFile(folder, picked, sizeof picked));
-    chosen.insert(picked);
+  char name[kPictureNameSize];
+  for (int draw = 0; draw < 60; ++draw) {
+    ASSERT_TRUE(ChooseRandomImageFile(folder, name, sizeof name));
+    chosen.insert(name);
   }
   EXPECT_EQ(chosen, (std::set<std::string>{"a.jpg", "b.jpg", "D.JPG", "c.png", "link.png"}));
-  char name[kPictureNameSize];
   for (int n : {3, -1}) EXPECT_FALSE(FindNthFile(folder, name, sizeof name, ".jpg", n)) << n;
 
   // A name that does not fit the caller's buffer is refused, not cut.
@@ -170,15 +166,11 @@ TEST_F(BackgroundPicture, EachKindOfPictureBecomesAnOpaqueTextureOfItsDetail) {
     ASSERT_TRUE(loadPicFile(row.path.c_str(), &texture, row.detail));
     EXPECT_FALSE(glIsTexture(replaced)) << "the replaced texture is deleted";
     EXPECT_EQ(texture.imageData, nullptr);
-    GLint side = 0;
-    const Rgba texel = TexelAt(texture.texID, row.x, row.row, &side);
-    EXPECT_EQ(side, row.side);
+    const Rgba texel = TexelAt(texture.texID, row.side, row.x, row.row);
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(texel[i], row.colour[i], 8) << i;
   }
-  // Through a folder holding one picture, with or without a trailing "/".
-  TempDir one;
-  one.Write("dot.gif", dot);
-  for (const std::string& folder : {one.path(), one.path() + "/"})
+  // Through their folder, with or without a trailing "/".
+  for (const std::string& folder : {dir.path(), dir.path() + "/"})
     EXPECT_TRUE(LoadPicture(folder.c_str(), &texture, 0)) << folder;
 }
 

@@ -60,15 +60,14 @@ std::string Unpacked(const TempDir& dir, const std::string& type) {
 TEST(Bflytool, InfoAndValidateDescribeTypesAndPacksAndSayWhatIsWrong) {
   TempDir dir;
   const std::string gotf = Q(kData + "GOT-F.bfly"), pack = Q(kData + "qorvane.vessimots");
-  const std::string good = ReadFile(kData + "GOT-F.bfly");
-  ASSERT_GT(good.size(), 1000u);
+  std::string grey = ReadFile(kData + "GOT-F.bfly");
+  ASSERT_GT(grey.size(), 1000u);
+  const std::string shortPath = dir.Write("short.bfly", grey.substr(0, grey.size() - 1));
   // Texture 0's image type made 3 (grey-scale): the TGA reader refuses it.
-  std::string grey = good;
   grey[U32(grey, U32(grey, 60) + 16 + 4) + 2] = 3;
   // A resource pack whose lump 3 is no image.
   std::string noImage = ReadFile(kData + "qorvane.vessimots");
   noImage[U32(noImage, 20) + 3 * 28 + 8] = 0;
-  const std::string shortPath = dir.Write("short.bfly", good.substr(0, good.size() - 1));
   ExpectCases({
       {"info --bogus " + gotf, 2, ""},
       {"info " + gotf, 0, "\"Golden Fritillary\", version 1.0, flags 0"},

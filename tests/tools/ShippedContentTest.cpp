@@ -67,13 +67,11 @@ TEST_F(ShippedContent, EveryTypeHasItsSizeAndTwoSidedWings) {
     // that the wings show from above and below with back faces culled.
     MS3D model;
     ASSERT_TRUE(file.SeekLump(0) && model.LoadFromFStream(&file.stream));
-    std::map<std::vector<uint16_t>, std::vector<VECTOR3D>> sides;
+    std::map<std::set<uint16_t>, std::vector<VECTOR3D>> sides;
     for (const MS3D_TRIANGLE& t : model.triangles) {
       if (model.vertices[t.vertexIndices[0]].boneId == 0) continue;
-      std::vector<uint16_t> key(t.vertexIndices, t.vertexIndices + 3);
-      std::sort(key.begin(), key.end());
       const float* n = t.vertexNormals[0];
-      sides[key].push_back({n[0], n[1], n[2]});
+      sides[{t.vertexIndices, t.vertexIndices + 3}].push_back({n[0], n[1], n[2]});
     }
     EXPECT_GT(sides.size(), 100u);
     for (const auto& [corners, normals] : sides) {
