@@ -39,7 +39,6 @@
 #include "platform/ManualClock.h"
 #include "platform/OffscreenGL.h"
 #include "platform/OffscreenWindow.h"
-#include "platform/ScreenSaverDefaults.h"
 #include "platform/X11DesktopSource.h"
 #include "platform/X11Window.h"
 #include "tests/host/HostTestSupport.h"
@@ -218,11 +217,10 @@ TEST_F(DamageFramesTest, EveryPresentPathOnXShowsTheSameWindow) {
     ASSERT_NE(window, nullptr) << error;
     window->setPresentPath(path);
     window->Map(5.0);
-    const Window id = window->id();
     PresentPath took = PresentPath::Auto;      // the path the context took
     int partial = 0;                           // frames repainted in part
     std::vector<std::vector<uint8_t>> shots;   // of the screen, RGBA
-    const auto grow = [&](int i, WingdriftView& view) {
+    const auto grow = [&, id = window->id()](int i, WingdriftView& view) {
       if (i != kShownFrames / 2) return;
       XResizeWindow(display.get(), id, 400, 240);
       XSync(display.get(), False);
