@@ -39,6 +39,8 @@ const std::string kProgram = WINGDRIFT_PROGRAM;
 #define __has_feature(x) 0
 #endif
 constexpr double kPromptExit = __has_feature(address_sanitizer) ? 3.0 : 1.0;  // s
+// How long a saver may take to show its flock; a sanitizer build draws slower.
+constexpr double kShowWithin = __has_feature(address_sanitizer) ? 45.0 : 15.0;  // s
 
 // A picture taken from the screen: RGBA, bottom row first, as PNGs are
 // written from.
@@ -211,7 +213,7 @@ class ProgramTest : public ::testing::Test {
     args.insert(args.begin(), kProgram);
     ChildProcess p;
     ASSERT_TRUE(p.Start(args, Env(extra)));
-    const bool ok = WaitFor(15, shown);
+    const bool ok = WaitFor(kShowWithin, shown);
     Screen().Save(name);
     ASSERT_TRUE(ok) << "see test-output/" << name << "; the program said: " << p.Stderr();
     const double start = MonotonicSeconds();
@@ -465,7 +467,8 @@ class DaemonTest : public ProgramTest {
         << daemon_.Stderr();
     EXPECT_EQ(hacks.size(), 1u) << "one monitor, one hack";
     Shot shot = Screen();
-    EXPECT_TRUE(WaitFor(15, [&] { return shows(shot = Screen()); })) << "see test-output/" << name;
+    EXPECT_TRUE(WaitFor(kShowWithin, [&] { return shows(shot = Screen()); }))
+        << "see test-output/" << name;
     shot.Save(name);
     ASSERT_EQ(ChildProcess().Run(Command({"xscreensaver-command", "-deactivate"}), {}, 10), 0);
     EXPECT_TRUE(WaitFor(5, [&] { return Hacks().empty(); })) << "still running after -deactivate";
