@@ -446,14 +446,16 @@ TEST_F(Aquarium, LongFramesStayBounded) {
   }
 }
 
-// Ten minutes of ten butterflies of the two generated types, rebuilt
-// after five, unless FLOCK_SOAK="HOURS [REBUILD_MINUTES] [SEED] [test|gotf|mix]"
-// asks for a soak run (label "soak"): ten of the generated types, ten shipped
+// Twenty minutes (ten in a sanitizer build) of ten butterflies of the two
+// generated types, rebuilt half-way, unless
+// FLOCK_SOAK="HOURS [REBUILD_MINUTES] [SEED] [test|gotf|mix]" asks for a
+// soak run (label "soak"): ten of the generated types, ten shipped
 // "GOT-F.bfly", or ten of random shipped types, rebuilt every five minutes
 // unless told; the seed, the current time unless given, is printed.
 TEST_F(Aquarium, Soak) {
   const char* args = std::getenv("FLOCK_SOAK");
-  double hours = 1.0 / 6, rebuild = 5;
+  const double minutes = __has_feature(address_sanitizer) ? 10 : 20;
+  double hours = minutes / 60, rebuild = args ? 5 : minutes / 2;
   auto seed = static_cast<unsigned>(args ? std::time(nullptr) : 20240);
   std::string flock = "test";
   if (args) std::istringstream(args) >> hours >> rebuild >> seed >> flock;
