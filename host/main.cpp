@@ -6,9 +6,11 @@
 #include "host/CommandLine.h"
 #include "host/Recorder.h"
 #include "host/X11Saver.h"
+#include "platform/HeapPolicy.h"
 #include "util/StartupTrace.h"
 
 int main(int argc, char** argv) {
+  KeepFreedHeapMemory();
   TraceStart("main");
   CommandLine commandLine;
   std::string error;

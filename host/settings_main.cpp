@@ -20,6 +20,7 @@
 #include "host/WingdriftView.h"
 #include "platform/DesktopPicture.h"
 #include "platform/GtkViewWindow.h"
+#include "platform/HeapPolicy.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ResourceFolder.h"
 #include "platform/X11DesktopSource.h"
@@ -181,6 +182,7 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepFreedHeapMemory();
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
