@@ -86,9 +86,8 @@ int Record(const RecordOptions& options, bool quiet) {
     WingdriftView view(frame, false, std::make_unique<OffscreenWindow>(&gl, onFlush), host);
     if (!view.viewAllocated) return Fail("the offscreen OpenGL context cannot be used");
     view.startAnimation();
-    recording = skipped == 0;
-    // The first frame builds the scene and shows nothing; every later one
-    // is a full step.
+    // The first frame builds the scene and shows it unmoved, which a
+    // recording leaves out; every later one is a full step.
     view.animateOneFrame();
     for (long i = 1; i <= frames && !sinkFailed; ++i) {
       clock.now = kClockStart + static_cast<double>(i) * kFrameStep;

@@ -6,10 +6,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/SettingsOverrides.h"
 
 class DesktopSource;
+struct PreparedCapture;
 class FrameClock;
 class ScreenSource;
 
@@ -24,6 +26,9 @@ struct WingdriftHost {
   // Why `desktop` is null on purpose; said once on standard error when a
   // view would have captured the desktop.
   std::string noDesktopReason;
+  // Desktop captures read ahead of the views (see PrepareDesktopCapture);
+  // a view that finds its own takes it out. Null: none.
+  std::vector<PreparedCapture>* preparedCaptures = nullptr;
   // The picture file the desktop shows on a screen (by screen number), as a
   // path; empty when none is known. Unset: none is ever known.
   std::function<std::string(int screenNumber)> desktopPicture;

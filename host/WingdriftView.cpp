@@ -168,6 +168,10 @@ void WingdriftView::animateOneFrame() {
     mainSetup();
     initialized = true;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Shown at once rather than a step later: the first pixels are what a
+    // user waits for.
+    Step(0.0, animtime);
+    return;
   }
   const double now = host_.clock->Now();
   const double dt = now - animtime;
@@ -177,6 +181,10 @@ void WingdriftView::animateOneFrame() {
   }
   if (dt <= kMinFrameStep) return;
   animtime = now;
+  Step(dt, now);
+}
+
+void WingdriftView::Step(double dt, double now) {
   if (ssMain) ssMain->Update(dt);
   glReshape();
   if (ssMain) ssMain->Advance();
@@ -405,7 +413,8 @@ void WingdriftView::captureDesktop(unsigned* name, int detail) {
   // The monitor this view lies on, not the main one.
   const ViewRect area = window() != nullptr ? window()->FrameOnRoot() : frame();
   CaptureResult result;
-  if (CaptureDesktopTexture(*host_.desktop, area, detail, name, &result)) {
+  if (CaptureDesktopTexture(*host_.desktop, area, detail, name, &result,
+                            host_.preparedCaptures)) {
     captureWidth_ = result.width;
     captureHeight_ = result.height;
   }

@@ -8,7 +8,8 @@
 // Life: created (settings loaded; with background source 0 the main display
 // is captured now, before the first frame) -> startAnimation (decides whether
 // this screen draws; clears to black) -> first animateOneFrame (OpenGL
-// set-up, scene built, nothing drawn) -> frames -> stopAnimation ->
+// set-up, scene built, and drawn at once with a zero step: the picture, the
+// flock not yet moved) -> frames -> stopAnimation ->
 // destroyed (scene and textures released with the context current). A size
 // change re-runs the OpenGL set-up on the next frame; the scene is resized,
 // never rebuilt.
@@ -225,6 +226,8 @@ class WingdriftView : public ScreenSaverView {
   static constexpr size_t kDamageHistory = 4;
 
   bool MakeCurrent();
+  // Advances the scene by `dt` seconds and draws the frame.
+  void Step(double dt, double now);
   // Works out the damage and draws and shows this frame; the scene has
   // advanced.
   void DrawFrame();

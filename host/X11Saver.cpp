@@ -11,15 +11,20 @@
 #include <vector>
 
 #include "host/WingdriftView.h"
+#include "host/Settings.h"
+#include "platform/DesktopCapture.h"
 #include "platform/DesktopPicture.h"
 #include "platform/GLDriverPin.h"
+#include "platform/GLDriverPreload.h"
 #include "platform/GLXPixelFormat.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ResourceFolder.h"
 #include "platform/RunLoop.h"
+#include "platform/ScreenSaverDefaults.h"
 #include "platform/X11DesktopSource.h"
 #include "platform/X11Window.h"
 #include "platform/XRandRScreens.h"
+#include "platform/X11Errors.h"
 #include "platform/XScreenSaverPrefs.h"
 #include "util/StartupTrace.h"
 
@@ -41,6 +46,32 @@ int Fail(const std::string& message) {
 // left to draw on, which for a screen saver is a normal way to end.
 int ExitOnLostConnection(Display*) { _exit(0); }
 
+// Where `window` lies on the root window; false when it cannot be asked.
+bool AreaOnRoot(Display* display, Window window, ViewRect* area) {
+  X11Errors::Install();
+  X11Errors::Trap trap(display);
+  XWindowAttributes attrs{};
+  Window child = 0;
+  int x = 0, y = 0;
+  const bool ok = XGetWindowAttributes(display, window, &attrs) != 0 &&
+                  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y,
+                                        &child) != 0;
+  if (trap.Sync() != 0 || !ok) return false;
+  *area = ViewRect{static_cast<double>(x), static_cast<double>(y),
+                   static_cast<double>(attrs.width), static_cast<double>(attrs.height)};
+  return true;
+}
+
+// The settings as the views will read them.
+SETTINGS ViewSettings(const WingdriftHost& host) {
+  SETTINGS settings;
+  bool mainMonitorOnly = false;
+  ScreenSaverDefaults store(kSettingsModuleName);
+  LoadSettings(&settings, &mainMonitorOnly, host.resourceFolder.c_str(), store);
+  host.overrides.ApplyTo(&settings, &mainMonitorOnly);
+  return settings;
+}
+
 struct Slot {
   X11Window* window = nullptr;  // owned by the view
   std::unique_ptr<WingdriftView> view;
@@ -49,6 +80,7 @@ struct Slot {
 }  // namespace
 
 int RunOnX11(const CommandLine& commandLine) {
+  GLDriverPreload driver;
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     const char* name = std::getenv("DISPLAY");
@@ -113,6 +145,56 @@ int RunOnX11(const CommandLine& commandLine) {
     host.showFps = commandLine.fps;
     host.overrides = commandLine.settings;
 
+    // The sizes of the windows we create: they open at the root's top left.
+    const bool preview =
+        mode == CommandLine::Mode::Preview || mode == CommandLine::Mode::WindowId;
+    const int windowWidth = mode == CommandLine::Mode::Preview ? kPreviewWidth
+                            : commandLine.width > 0            ? commandLine.width
+                                                               : kDefaultWindowWidth;
+    const int windowHeight = mode == CommandLine::Mode::Preview ? kPreviewHeight
+                             : commandLine.height > 0           ? commandLine.height
+                                                                : kDefaultWindowHeight;
+
+    // The desktop is read and scaled for the views while the OpenGL driver
+    // loads (the first GLX call below waits for it).
+    std::vector<PreparedCapture> prepared;
+    const SETTINGS settings = host.desktop != nullptr ? ViewSettings(host) : SETTINGS{};
+    if (host.desktop != nullptr && settings.BGTYPE == 0) {
+      std::vector<ViewRect> areas;
+      ViewRect area;
+      switch (mode) {
+        case CommandLine::Mode::FullScreen:
+          for (const ScreenInfo& s : screens.Screens().screens) {
+            areas.push_back(ViewRect{static_cast<double>(s.x), static_cast<double>(s.y),
+                                     static_cast<double>(s.width), static_cast<double>(s.height)});
+          }
+          break;
+        case CommandLine::Mode::Window:
+        case CommandLine::Mode::Preview:
+          areas.push_back(ViewRect{0, 0, static_cast<double>(windowWidth),
+                                   static_cast<double>(windowHeight)});
+          break;
+        case CommandLine::Mode::Root:
+        case CommandLine::Mode::WindowId:
+          if (AreaOnRoot(display, saverWindow, &area)) areas.push_back(area);
+          break;
+        default:
+          break;
+      }
+      // As WingdriftView::Detail has it.
+      const int detail = preview ? 0 : settings.BGRES;
+      for (const ViewRect& a : areas) {
+        PreparedCapture capture;
+        if (PrepareDesktopCapture(desktop, a, detail, &capture)) {
+          prepared.push_back(std::move(capture));
+        }
+      }
+      host.preparedCaptures = &prepared;
+    }
+    TraceStart("desktop read ahead");
+    driver.Wait();
+    TraceStart("GL driver loaded");
+
     // Multisampling is cheap on a graphics card; with software rendering
     // every sample is drawn by the CPU, so there it is off unless asked for.
     const GLXPixelFormat::Renderer renderer =
@@ -122,7 +204,6 @@ int RunOnX11(const CommandLine& commandLine) {
 
     std::vector<std::unique_ptr<X11Window>> windows;
     std::string error;
-    bool preview = false;
     switch (mode) {
       case CommandLine::Mode::FullScreen:
         for (const ScreenInfo& s : screens.Screens().screens) {
@@ -132,22 +213,14 @@ int RunOnX11(const CommandLine& commandLine) {
         }
         break;
       case CommandLine::Mode::Window:
-      case CommandLine::Mode::Preview: {
-        preview = mode == CommandLine::Mode::Preview;
-        const int width = preview ? kPreviewWidth
-                                  : (commandLine.width > 0 ? commandLine.width : kDefaultWindowWidth);
-        const int height = preview ? kPreviewHeight
-                                   : (commandLine.height > 0 ? commandLine.height
-                                                             : kDefaultWindowHeight);
-        if (auto w = X11Window::CreateWindowed(display, width, height, "Wingdrift", &error,
-                                               samples)) {
+      case CommandLine::Mode::Preview:
+        if (auto w = X11Window::CreateWindowed(display, windowWidth, windowHeight, "Wingdrift",
+                                               &error, samples)) {
           windows.push_back(std::move(w));
         }
         break;
-      }
       case CommandLine::Mode::Root:
       case CommandLine::Mode::WindowId:
-        preview = mode == CommandLine::Mode::WindowId;
         if (auto w = X11Window::Adopt(display, saverWindow, &error)) windows.push_back(std::move(w));
         break;
       default:
@@ -186,6 +259,8 @@ int RunOnX11(const CommandLine& commandLine) {
                                                                 : "");
     }
     windows.clear();
+    // What no view took goes (the list itself outlives the views).
+    prepared.clear();
     KeepGLDriversLoaded();
 
     if (status == 0) {
@@ -211,9 +286,8 @@ int RunOnX11(const CommandLine& commandLine) {
       for (Slot& s : slots) {
         loop.Add(s.view.get(), s.window);
         s.view->startAnimation();
-        // The first frame builds the scene (and draws nothing): at once,
-        // not a timer interval later, so that the first drawn frame follows
-        // one interval after the build.
+        // The first frame builds the scene and draws it: at once, not a
+        // timer interval later.
         if (s.view->isAnimating()) s.view->animateOneFrame();
       }
       // Every way the loop ends is a normal end for a screen saver.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 int CaptureSizeCap(int detail, int glMaxTextureSize) {
   if (detail == 0) return 512;
@@ -234,16 +235,56 @@ bool Fail(unsigned* name, CaptureResult* result, const char* why) {
 
 }  // namespace
 
+bool PrepareDesktopCapture(DesktopSource& source, const ViewRect& area, int detail,
+                           PreparedCapture* out) {
+  if (out == nullptr) return false;
+  PackedPixels image;
+  if (!source.GrabPixels(area, &image) || !image.Valid()) return false;
+  const int cap = CaptureSizeCap(detail, kPreparedTextureLimit);
+  PreparedCapture p;
+  p.area = area;
+  p.pictureWidth = image.width;
+  p.pictureHeight = image.height;
+  p.width = CaptureTextureSide(image.width, cap);
+  p.height = CaptureTextureSide(image.height, cap);
+  if (p.width < 1 || p.height < 1 || !ScaleForTexture(image, p.width, p.height, &p.rgba)) {
+    return false;
+  }
+  p.lit = HasNonBlackPixel(p.rgba.data(), p.rgba.size() / 4);
+  *out = std::move(p);
+  return true;
+}
+
 bool CaptureDesktopTexture(DesktopSource& source, const ViewRect& area, int detail, unsigned* name,
-                           CaptureResult* result) {
+                           CaptureResult* result, std::vector<PreparedCapture>* prepared) {
   if (name == nullptr) return false;
+  GLint maxSize = 0;
+  if (detail != 0 && detail != 1) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  const int cap = CaptureSizeCap(detail, maxSize);
+  if (prepared != nullptr) {
+    for (auto it = prepared->begin(); it != prepared->end(); ++it) {
+      if (it->area.x != area.x || it->area.y != area.y || it->area.width != area.width ||
+          it->area.height != area.height ||
+          it->width != CaptureTextureSide(it->pictureWidth, cap) ||
+          it->height != CaptureTextureSide(it->pictureHeight, cap)) {
+        continue;
+      }
+      const PreparedCapture p = std::move(*it);
+      prepared->erase(it);
+      if (!p.lit) return Fail(name, result, "the capture came out black");
+      UploadDesktopTexture(name, p.width, p.height, p.rgba.data());
+      if (*name == 0) return Fail(name, result, "OpenGL refused the texture");
+      if (result != nullptr) {
+        result->width = p.pictureWidth;
+        result->height = p.pictureHeight;
+      }
+      return true;
+    }
+  }
   PackedPixels image;
   if (!source.GrabPixels(area, &image) || !image.Valid()) {
     return Fail(name, result, "the screen could not be read");
   }
-  GLint maxSize = 0;
-  if (detail != 0 && detail != 1) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-  const int cap = CaptureSizeCap(detail, maxSize);
   const int width = CaptureTextureSide(image.width, cap);
   const int height = CaptureTextureSide(image.height, cap);
   if (width < 1 || height < 1) return Fail(name, result, "the picture could not be scaled");

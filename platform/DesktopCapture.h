@@ -53,14 +53,40 @@ struct CaptureResult {
   std::string why;  // e.g. "the capture came out black (a Wayland session cannot be captured)"
 };
 
+// A capture read and scaled before the view's OpenGL context exists (the
+// saver does it while its driver loads on another thread), waiting to be
+// uploaded by the view's capture.
+struct PreparedCapture {
+  ViewRect area;               // root coordinates, as the view asks for it
+  int pictureWidth = 0;        // pixels of the captured monitor
+  int pictureHeight = 0;       // pixels
+  int width = 0;               // texture pixels
+  int height = 0;              // texture pixels
+  std::vector<uint8_t> rgba;   // bottom row first
+  bool lit = false;            // some pixel is not black
+};
+
+// Grabs the monitor under `area` from `source` and scales it as
+// CaptureDesktopTexture does for `detail`, without OpenGL: the largest
+// texture side is taken to be kPreparedTextureLimit, and the capture checks
+// it against OpenGL's own limit when it uploads. False when the screen could
+// not be read or the picture scaled.
+inline constexpr int kPreparedTextureLimit = 16384;  // pixels
+bool PrepareDesktopCapture(DesktopSource& source, const ViewRect& area, int detail,
+                           PreparedCapture* out);
+
 // The whole capture: grabs the monitor under `area` (root coordinates) from
 // `source`, sizes it for `detail`, scales and flips it, and uploads it into
 // *name (named as needed); on a failed grab or an all-black picture deletes
 // *name and sets it to 0. True when *name holds the capture. `result` (may
 // be null) gets the picture's size, or the reason of a failure, which in a
-// Wayland session says that such a session cannot be captured.
+// Wayland session says that such a session cannot be captured. A capture in
+// `prepared` (may be null) for the same area, scaled to the size `detail`
+// gives with this context, is uploaded instead of grabbing again, and
+// removed from the list.
 bool CaptureDesktopTexture(DesktopSource& source, const ViewRect& area, int detail, unsigned* name,
-                           CaptureResult* result = nullptr);
+                           CaptureResult* result = nullptr,
+                           std::vector<PreparedCapture>* prepared = nullptr);
 
 // The session is a Wayland one, judged from the values of WAYLAND_DISPLAY and
 // XDG_SESSION_TYPE (either may be null).

@@ -143,7 +143,8 @@ void SSMAIN::Draw() {
   PlaceLight(lightPos);
   ExtractFrustum();
   // Movement needs this frame's frustum: butterflies keep inside the view.
-  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  // A zero step (the first frame) moves nothing, launches included.
+  if (aquarium && frameTime > 0) aquarium->Move(speedFactor, static_cast<float>(frameTime));
   sceneFade = messageFade;
   DrawFlock(sceneFade);
   if (!preview) DoOverlay();
@@ -210,7 +211,8 @@ void SSMAIN::Advance() {
   PlaceLight(lightPos);
   ExtractFrustum();
   glGetFloatv(GL_MODELVIEW_MATRIX, camera_);
-  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  // A zero step (the first frame) moves nothing, launches included.
+  if (aquarium && frameTime > 0) aquarium->Move(speedFactor, static_cast<float>(frameTime));
   sceneFade = messageFade;
   if (!preview) AdvanceOverlay();
 

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "tests/support/GLTest.h"
@@ -70,7 +71,7 @@ TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
   // texture is filled in bands of rows, whole and (16 rows) in part.
   const struct {
     int w, h, detail, texW, texH;
-  } cases[] = {{700, 300, 0, 512, 256}, {40, 20, 2, 32, 16}};
+  } cases[] = {{1400, 300, 0, 512, 256}, {40, 20, 2, 32, 16}};
   for (const auto& c : cases) {
     FakeDesktop desktop(c.w, c.h, 255);
     for (int y = 0; y < c.h; ++y) {
@@ -86,6 +87,20 @@ TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
     std::vector<uint8_t> want;
     ASSERT_TRUE(ScaleForTexture(desktop.image, c.texW, c.texH, &want));
     EXPECT_EQ(TexturePixels(name), want) << c.w << " x " << c.h;
+
+    // Read ahead: the picture as it was then, taken once; one read for
+    // another area, or scaled to another size (detail 1 allows 1024 pixels),
+    // is left alone.
+    std::vector<PreparedCapture> prepared(2);
+    ASSERT_TRUE(PrepareDesktopCapture(desktop, {0, 0, 1, 1}, c.detail, &prepared[0]));
+    ASSERT_TRUE(PrepareDesktopCapture(desktop, {}, c.detail, &prepared[1]));
+    if (c.detail == 0) ASSERT_TRUE(PrepareDesktopCapture(desktop, {}, 1, &prepared.emplace_back()));
+    std::fill(desktop.image.pixels.begin(), desktop.image.pixels.end(), 0);
+    ASSERT_TRUE(CaptureDesktopTexture(desktop, {}, c.detail, &name, nullptr, &prepared));
+    EXPECT_EQ(TexturePixels(name), want);
+    EXPECT_EQ(prepared.size(), c.detail == 0 ? 2u : 1u);
+    EXPECT_FALSE(CaptureDesktopTexture(desktop, {}, c.detail, &name, nullptr, &prepared));
+    EXPECT_EQ(name, 0u) << "read again, black now";
     glDeleteTextures(1, &name);
   }
 }
