@@ -18,6 +18,7 @@
 #include <string>
 
 #include "host/WingdriftView.h"
+#include "platform/HeapPolicy.h"
 #include "platform/ManualClock.h"
 #include "platform/OffscreenGL.h"
 #include "platform/OffscreenWindow.h"
@@ -25,6 +26,9 @@
 #include "tests/support/TempDir.h"
 
 namespace {
+
+// The program's heap policy, before the benchmarks' main runs.
+[[maybe_unused]] const bool kHeapKept = (KeepFreedHeapMemory(), true);
 
 constexpr double kStep = 1.0 / 60.0;    // s
 constexpr double kWarmUpStep = 0.25;    // s, frames before the measured moment
