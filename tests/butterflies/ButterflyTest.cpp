@@ -207,6 +207,9 @@ TEST(Flight, SteersTowardsItsTarget) {
     b.angles.z = -10.0f;
     b.TurnToTarget(30, kDt);
     EXPECT_NEAR(b.angles.z, -5.0f, 1e-4f);
+    // A point on an axis is a direction like any other: length 100.
+    for (VECTOR3D p : {VECTOR3D{3, 0, 0}, VECTOR3D{0, -7, 0}, VECTOR3D{0, 0, 0.5f}})
+      EXPECT_NEAR(VectorLength(ONEBFLY{}.RelativeDest(p)), 100.0, 1e-3);
   }
 }
 
