@@ -94,7 +94,9 @@ TEST_F(DesktopCaptureGL, TextureHoldsTheScaledPictureRowForRow) {
     std::vector<PreparedCapture> prepared(2);
     ASSERT_TRUE(PrepareDesktopCapture(desktop, {0, 0, 1, 1}, c.detail, &prepared[0]));
     ASSERT_TRUE(PrepareDesktopCapture(desktop, {}, c.detail, &prepared[1]));
-    if (c.detail == 0) ASSERT_TRUE(PrepareDesktopCapture(desktop, {}, 1, &prepared.emplace_back()));
+    if (c.detail == 0) {
+      ASSERT_TRUE(PrepareDesktopCapture(desktop, {}, 1, &prepared.emplace_back()));
+    }
     std::fill(desktop.image.pixels.begin(), desktop.image.pixels.end(), 0);
     ASSERT_TRUE(CaptureDesktopTexture(desktop, {}, c.detail, &name, nullptr, &prepared));
     EXPECT_EQ(TexturePixels(name), want);
