@@ -127,7 +127,7 @@ bool ButterflyDownloads::StartDownload(uint32_t index, const std::string& dataFo
   };
   delegate.didFinish = [this](UrlDownload* d) { downloadDidFinish(d); };
   delegate.didFail = [this](UrlDownload* d, const DownloadError& e) { download_didFailWithError(d, e); };
-  theDownload = std::make_unique<UrlDownload>();
+  theDownload = DownloadPtr(new UrlDownload, [](UrlDownload* d) { delete d; });
   if (!theDownload->Start(request, std::move(delegate), &error)) {
     download_didFailWithError(theDownload.get(), {error, request.url});
   }

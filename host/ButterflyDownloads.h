@@ -39,11 +39,16 @@ inline constexpr const char* kNoServerText = "No download server is set";
 
 class ButterflyDownloads {
  public:
+  // A download ended through the deleter it was started with: an owner that
+  // only ever ends downloads (the view, in the saver, which never starts
+  // one) then links none of the transfer code.
+  using DownloadPtr = std::unique_ptr<UrlDownload, void (*)(UrlDownload*)>;
+
   std::unique_ptr<DOWNLOADDATA[]> downloadData;  // the entries not yet installed, in catalogue order
   uint32_t numDownloads = 0;                     // valid entries in downloadData
   int64_t bytesReceived = 0;                     // by the running download, bytes
   int64_t expectedBytes = 0;                     // the response's length, below 1 when none given
-  std::unique_ptr<UrlDownload> theDownload;      // the running download, or none
+  DownloadPtr theDownload{nullptr, nullptr};     // the running download, or none
 
   std::string server;       // the download server's base address; empty: no check
   TransferLimits limits;

@@ -69,9 +69,7 @@ class UrlDownload {
   static constexpr int64_t kMaxBytesWithoutSize = int64_t{64} << 20;
 
   UrlDownload() = default;
-  // Virtual, so that an owner that only ever ends downloads (the view, in
-  // the saver, which never starts one) links none of the transfer code.
-  virtual ~UrlDownload();
+  ~UrlDownload();
   UrlDownload(const UrlDownload&) = delete;
   UrlDownload& operator=(const UrlDownload&) = delete;
 
