@@ -84,7 +84,7 @@ bool AQUARIUM::Setup(const SETTINGS* settings) {
 }
 
 void AQUARIUM::Move(float speedFactor, float dt) {
-  if (!bflys) return;
+  if (!bflys || !(dt > 0.0f)) return;
   // Faster than the limit a butterfly overshoots the view between frames
   // and never shows; not a number or negative is standing still.
   const float maxSpeed = static_cast<float>(kMaxFlySpeed) / 100.0f;

@@ -66,7 +66,9 @@ class AQUARIUM {
   // before a second Setup.
   bool Setup(const SETTINGS* settings);
   // One frame: every launched butterfly moves; every waiting one is launched
-  // with a chance of one in 20, from a point outside the view.
+  // with a chance of one in 20, from a point outside the view. A step of no
+  // time (the view's first frame) is no frame: nothing moves or launches,
+  // and rand() is not drawn.
   void Move(float speedFactor, float dt);
   // Draws every launched butterfly, as a shadow when `shadow` is set.
   void Draw(bool shadow);

@@ -143,8 +143,7 @@ void SSMAIN::Draw() {
   PlaceLight(lightPos);
   ExtractFrustum();
   // Movement needs this frame's frustum: butterflies keep inside the view.
-  // A zero step (the first frame) moves nothing, launches included.
-  if (aquarium && frameTime > 0) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
   sceneFade = messageFade;
   DrawFlock(sceneFade);
   if (!preview) DoOverlay();
@@ -211,8 +210,7 @@ void SSMAIN::Advance() {
   PlaceLight(lightPos);
   ExtractFrustum();
   glGetFloatv(GL_MODELVIEW_MATRIX, camera_);
-  // A zero step (the first frame) moves nothing, launches included.
-  if (aquarium && frameTime > 0) aquarium->Move(speedFactor, static_cast<float>(frameTime));
+  if (aquarium) aquarium->Move(speedFactor, static_cast<float>(frameTime));
   sceneFade = messageFade;
   if (!preview) AdvanceOverlay();
 
